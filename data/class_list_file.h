@@ -1,0 +1,37 @@
+// The program's one handle on the game's CLASSLIST.BGL: where the game lives,
+// the file mapped whole for reading and writing, and the two tables of texture
+// class records that the scan fills with references into the mapping.
+#pragma once
+
+#include "platform/win32.h"
+
+enum : DWORD { CLASS_TABLE_SIZE = 1024 };
+
+struct ClassListFile {
+    BYTE* view;                                 // first byte of the mapped file, or null
+    DWORD fileSize;                             // low 32 bits of the file's length
+    HANDLE fileHandle;                          // null (never INVALID_HANDLE_VALUE) when closed
+    HANDLE mappingHandle;
+    char fileName[MAX_PATH];
+    char gameFolder[MAX_PATH];
+    BYTE* classRecords[CLASS_TABLE_SIZE];       // every texture class record, file order
+    DWORD classCount;
+    BYTE* waterRecords[CLASS_TABLE_SIZE];       // those whose surface type is Water
+    DWORD waterCount;
+};
+
+// The static record the whole program works on.
+extern ClassListFile g_classListFile;
+
+// The game's registry entry that names its folder.
+#define GAME_REGISTRY_KEY "SOFTWARE\\Microsoft\\Microsoft Games\\Combat Flight Simulator\\1.00"
+#define GAME_REGISTRY_VALUE "PATH"
+
+// Each returns 1 on success, 0 on failure with a Win32 error number as the
+// thread's last-error code.
+int LocateGameFolder(ClassListFile* file);
+int OpenClassList(ClassListFile* file);
+int CloseClassList(ClassListFile* file);
+
+// True when [p, p + size) lies wholly inside the mapped view of `file`.
+bool IsInsideView(const ClassListFile* file, const BYTE* p, DWORD size);

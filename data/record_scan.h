@@ -1,0 +1,23 @@
+// Walks the mapped class list record by record and fills its two tables.
+#pragma once
+
+#include "data/class_list_file.h"
+
+// Opcodes with a meaning of their own; every other record is stepped over.
+enum : WORD {
+    OPCODE_TEXTURE_NAME = 0x0043,
+    OPCODE_TEXTURE_LIST = 0x0064,
+    OPCODE_TEXTURE_CLASS = 0x00A1,
+};
+
+enum : WORD { SURFACE_WATER = 2 };
+
+// 1 when the walk reached the end of the view; 0 with the last-error code set
+// when it stopped early (87 no record, 8 table full, 1 unrecognised record,
+// 13 a record that runs past the end or has no length).
+int ScanClassList(ClassListFile* file);
+
+// The scan reports an unrecognised record to the user before it gives up.
+// Tests put a hook here; null restores the message box.
+typedef void (*ScanReportHook)(const char* text, const char* caption);
+void SetScanReportHook(ScanReportHook hook);

@@ -1,0 +1,99 @@
+// The Win32 vocabulary the data layer speaks. On Windows this is <windows.h>;
+// elsewhere platform/posix_*.cpp stand in for the few kernel32/advapi32/user32
+// calls the data layer makes, with the same names, results and error numbers.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdint>
+
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef void* HANDLE;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef char CHAR;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef BYTE* LPBYTE;
+typedef DWORD* LPDWORD;
+typedef DWORD ACCESS_MASK;
+typedef ACCESS_MASK REGSAM;
+typedef uintptr_t SIZE_T;
+typedef struct HKEY__* HKEY;
+typedef HKEY* PHKEY;
+typedef struct HWND__* HWND;
+typedef LONG LSTATUS;
+typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+#define TRUE 1
+#define FALSE 0
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
+
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+
+#define ERROR_SUCCESS 0L
+#define ERROR_INVALID_FUNCTION 1L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_TOO_MANY_OPEN_FILES 4L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
+#define ERROR_OUTOFMEMORY 14L
+#define ERROR_WRITE_PROTECT 19L
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_MORE_DATA 234L
+#define ERROR_FILE_INVALID 1006L
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define OPEN_EXISTING 3u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define PAGE_READWRITE 0x04u
+#define FILE_MAP_ALL_ACCESS 0xF001Fu
+
+#define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
+#define KEY_QUERY_VALUE 0x0001u
+
+#define MB_OK 0x00000000u
+
+#define WINAPI
+
+void WINAPI SetLastError(DWORD code);
+DWORD WINAPI GetLastError();
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                          DWORD disposition, DWORD flags, HANDLE templateFile);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
+HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES sa, DWORD protect,
+                                 DWORD sizeHigh, DWORD sizeLow, LPCSTR name);
+LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                            SIZE_T bytes);
+BOOL WINAPI UnmapViewOfFile(LPCVOID view);
+BOOL WINAPI CloseHandle(HANDLE handle);
+
+LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type,
+                                LPBYTE data, LPDWORD size);
+LSTATUS WINAPI RegCloseKey(HKEY key);
+
+// No windows here: the text goes to standard error and the "user" answers OK at once.
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+#endif
