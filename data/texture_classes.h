@@ -1,5 +1,9 @@
 // Texture classes and their surface types: names, list lines and the two
 // in-place edits. Records are addressed by their first byte in the mapping.
+//
+// Every record is read through g_classListFile: a location, a field or a name
+// byte that does not lie inside its view fails with ERROR_INVALID_PARAMETER
+// (87) instead of being read, and the edits never store outside it.
 #pragma once
 
 #include "data/class_list_file.h"
@@ -30,17 +34,38 @@ struct SurfaceTypeChoice {
     const char* name;
 };
 
+// The surface types a user may choose, in the order the dialog shows them.
 extern const SurfaceTypeChoice SurfaceTypeChoices[];
 extern const int SurfaceTypeChoiceCount;
-extern const SurfaceType DefaultSurfaceTypes[256];
+// Default surface type by position in the class table (file order), not by
+// class number. There is none for positions 256 and beyond.
+enum : DWORD { DEFAULT_SURFACE_TYPE_COUNT = 256 };
+extern const SurfaceType DefaultSurfaceTypes[DEFAULT_SURFACE_TYPE_COUNT];
 
 // Display name of a code; "UNKNOWN(%X)" for codes without one, in a buffer
 // shared by all calls.
 const char* SurfaceTypeName(SurfaceType code);
 
+// The class's texture list record, or null with 87 as the last-error code
+// when the class record or its list record's header lies outside the view.
+const BYTE* LocateTextureList(const BYTE* classRecord);
+
+// Copy the class's texture file name into `buffer`. *length is the buffer's
+// size; 0 asks for the size the name takes (fails with 122 and sets *length).
+// The buffer always comes back zero-terminated: a name of *length bytes or
+// more is cut to *length - 1, so the list line and the preview path never
+// carry an unterminated name. A name that runs off the end of the file
+// without its zero byte fails with 87.
 int GetTextureName(const BYTE* classRecord, char* buffer, DWORD* length);
 int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length);
+
+// The class's line in the dialog's list, "ERROR:%x" in place of a name that
+// cannot be read. Fails with 87 and writes nothing when the class record or
+// its texture list record lies outside the view.
 int FormatClassLine(const BYTE* classRecord, char* line /* CLASS_LINE_SIZE bytes */);
 
+// Both store the 16-bit surfaceType of each class and nothing else. Records
+// outside the view are skipped; the reset leaves positions past the default
+// table unchanged.
 void ApplySurfaceType(DWORD code, BYTE* const* records, DWORD count);
 void ResetSurfaceTypes();
