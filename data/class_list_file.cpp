@@ -1,1 +1,123 @@
-// placeholder
+#include "data/class_list_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+ClassListFile g_classListFile;
+
+int LocateGameFolder(ClassListFile* file)
+{
+    if (!file) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE, &key);
+    if (status != ERROR_SUCCESS) {
+        SetLastError(static_cast<DWORD>(status));
+        return 0;
+    }
+    DWORD size = sizeof file->gameFolder;
+    status = RegQueryValueExA(key, GAME_REGISTRY_VALUE, nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(file->gameFolder), &size);
+    RegCloseKey(key);
+    // A value of exactly 260 bytes with no terminator fits the buffer but is
+    // no folder name we can use: as good as too long.
+    if (status == ERROR_SUCCESS && !std::memchr(file->gameFolder, 0, sizeof file->gameFolder))
+        status = ERROR_MORE_DATA;
+    if (status != ERROR_SUCCESS) {
+        file->gameFolder[sizeof file->gameFolder - 1] = '\0';
+        SetLastError(static_cast<DWORD>(status));
+        return 0;
+    }
+    return 1;
+}
+
+int OpenClassList(ClassListFile* file)
+{
+    if (!file) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // Bounded lengths: the record may come to us with unterminated names.
+    size_t folderLength = strnlen(file->gameFolder, sizeof file->gameFolder);
+    size_t nameLength = strnlen(file->fileName, sizeof file->fileName);
+    size_t pathSize = folderLength + nameLength + 64;
+    char* path = static_cast<char*>(std::calloc(pathSize, 1));
+    if (!path) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    std::snprintf(path, pathSize, "%.*s\\Scenery\\All\\Scenery\\%.*s", static_cast<int>(folderLength),
+                  file->gameFolder, static_cast<int>(nameLength), file->fileName);
+
+    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::free(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        file->fileHandle = nullptr;
+        return 0;
+    }
+    file->fileHandle = handle;
+
+    // Each failure below keeps the failing call's code across the clean-up.
+    file->fileSize = GetFileSize(handle, nullptr);
+    if (file->fileSize == INVALID_FILE_SIZE) {
+        DWORD error = GetLastError();
+        CloseHandle(handle);
+        file->fileSize = 0;
+        file->fileHandle = nullptr;
+        SetLastError(error);
+        return 0;
+    }
+
+    file->mappingHandle = CreateFileMappingA(handle, nullptr, PAGE_READWRITE, 0, 0, nullptr);
+    if (!file->mappingHandle) {
+        DWORD error = GetLastError();
+        CloseHandle(handle);
+        file->fileHandle = nullptr;
+        SetLastError(error);
+        return 0;
+    }
+
+    file->view = static_cast<BYTE*>(MapViewOfFile(file->mappingHandle, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (!file->view) {
+        DWORD error = GetLastError();
+        CloseHandle(file->mappingHandle);
+        CloseHandle(handle);
+        file->mappingHandle = nullptr;
+        file->fileHandle = nullptr;
+        SetLastError(error);
+        return 0;
+    }
+    return 1;
+}
+
+int CloseClassList(ClassListFile* file)
+{
+    if (!file) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (file->view)
+        UnmapViewOfFile(file->view);
+    if (file->mappingHandle)
+        CloseHandle(file->mappingHandle);
+    if (file->fileHandle)
+        CloseHandle(file->fileHandle);
+    return 1;
+}
+
+bool IsInsideView(const ClassListFile* file, const BYTE* p, DWORD size)
+{
+    if (!file || !file->view || !p)
+        return false;
+    // Compare as integers: the pointer may lie anywhere, even wrapped.
+    uintptr_t start = reinterpret_cast<uintptr_t>(file->view);
+    uintptr_t at = reinterpret_cast<uintptr_t>(p);
+    if (at < start)
+        return false;
+    uint64_t offset = static_cast<uint64_t>(at - start);
+    return offset <= file->fileSize && size <= file->fileSize - offset;
+}

@@ -1,1 +1,123 @@
-// placeholder
+#include "data/record_scan.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "data/byte_order.h"
+
+namespace {
+
+void ShowReport(const char* text, const char* caption)
+{
+    MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+ScanReportHook g_reportHook = ShowReport;
+
+int Fail(DWORD code)
+{
+    SetLastError(code);
+    return 0;
+}
+
+// The record's address names it for the user on the 32-bit build; a 64-bit
+// address does not fit the report's eight digits, so there it is the offset.
+uint32_t ReportedLocation(const BYTE* record, uint64_t offset)
+{
+    return sizeof(void*) == 4 ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(record))
+                              : static_cast<uint32_t>(offset);
+}
+
+} // namespace
+
+void SetScanReportHook(ScanReportHook hook)
+{
+    g_reportHook = hook ? hook : ShowReport;
+}
+
+int ScanClassList(ClassListFile* file)
+{
+    if (!file)
+        return Fail(ERROR_INVALID_PARAMETER);
+
+    std::memset(file->classRecords, 0, sizeof file->classRecords);
+    file->classCount = 0;
+    std::memset(file->waterRecords, 0, sizeof file->waterRecords);
+    file->waterCount = 0;
+
+    BYTE* const view = file->view;
+    const uint64_t size = view ? file->fileSize : 0;
+
+    // Offsets, not pointers, and 64-bit: no record length can wrap the cursor.
+    // A length field that lies past the end, or a length that would not move
+    // the cursor forward, means the file is damaged there.
+    uint64_t pos = 0;
+    while (size - pos >= 2) {
+        BYTE* record = view + pos;
+        const uint64_t left = size - pos;
+        const WORD opcode = ReadLE16(record);
+        uint64_t length;
+        switch (opcode) {
+        case 0x0000:
+            length = 2;
+            break;
+        case 0x0001:
+            if (left < 62)
+                return Fail(ERROR_INVALID_DATA);
+            length = ReadLE32(record + 58);
+            break;
+        case OPCODE_TEXTURE_NAME: {
+            if (left < 4)
+                return Fail(ERROR_INVALID_DATA);
+            int16_t signedLength = ReadLE16s(record + 2);
+            if (signedLength <= 0)
+                return Fail(ERROR_INVALID_DATA);
+            length = static_cast<uint64_t>(signedLength);
+            break;
+        }
+        case OPCODE_TEXTURE_LIST:
+            if (left < 6)
+                return Fail(ERROR_INVALID_DATA);
+            length = 6 + 2 * static_cast<uint64_t>(ReadLE16(record + 4));
+            break;
+        case OPCODE_TEXTURE_CLASS:
+            if (left < 10)
+                return Fail(ERROR_INVALID_DATA);
+            if (file->classCount == CLASS_TABLE_SIZE)
+                return Fail(ERROR_NOT_ENOUGH_MEMORY);
+            file->classRecords[file->classCount++] = record;
+            if (ReadLE16(record + 4) == SURFACE_WATER)
+                file->waterRecords[file->waterCount++] = record;
+            length = 10;
+            break;
+        default:
+            switch (opcode & 0xFF) {
+            case 0x05:
+            case 0x0A:
+                length = 11;
+                break;
+            case 0x0E:
+                length = 14;
+                break;
+            case 0x15:
+                if (left < 7)
+                    return Fail(ERROR_INVALID_DATA);
+                length = ReadLE16(record + 5);
+                break;
+            default: {
+                char text[MAX_PATH];
+                std::snprintf(text, sizeof text, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X",
+                              ReportedLocation(record, pos), opcode, opcode & 0xFF);
+                g_reportHook(text, "Turfwise - Debug");
+                return Fail(ERROR_INVALID_FUNCTION);
+            }
+            }
+        }
+        if (length == 0)
+            return Fail(ERROR_INVALID_DATA);
+        if (length >= left)
+            break;
+        pos += length;
+    }
+    return 1;
+}

@@ -1,1 +1,153 @@
-// placeholder
+// Files and shared mappings on POSIX with CreateFileA's and MapViewOfFile's
+// results: handles are small heap objects, views are MAP_SHARED mappings.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <mutex>
+
+#include "platform/posix_internal.h"
+
+namespace {
+
+struct PosixHandle {
+    enum Kind { FILE, MAPPING } kind;
+    int fd;
+    bool writable;
+    size_t size;     // mappings only: the length a view takes
+};
+
+std::mutex g_viewsLock;
+std::map<const void*, size_t>& Views()
+{
+    static std::map<const void*, size_t> views;
+    return views;
+}
+
+PosixHandle* AsHandle(HANDLE h, PosixHandle::Kind kind)
+{
+    auto* p = static_cast<PosixHandle*>(h);
+    return (p && h != INVALID_HANDLE_VALUE && p->kind == kind) ? p : nullptr;
+}
+
+HANDLE Fail(DWORD code, HANDLE result)
+{
+    SetLastError(code);
+    return result;
+}
+
+} // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
+                          DWORD disposition, DWORD, HANDLE)
+{
+    if (!name || disposition != OPEN_EXISTING)
+        return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    std::string path;
+    DWORD error = 0;
+    if (!ResolveDosPath(name, &path, &error))
+        return Fail(error, INVALID_HANDLE_VALUE);
+
+    bool writable = (access & GENERIC_WRITE) != 0;
+    int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    int fd = open(path.c_str(), flags);
+    if (fd < 0)
+        return Fail(Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    }
+    return new PosixHandle{PosixHandle::FILE, fd, writable, 0};
+}
+
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
+{
+    PosixHandle* h = AsHandle(file, PosixHandle::FILE);
+    struct stat st;
+    if (!h) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_FILE_SIZE;
+    }
+    if (fstat(h->fd, &st) != 0) {
+        SetLastError(Win32ErrorFromErrno(errno));
+        return INVALID_FILE_SIZE;
+    }
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (sizeHigh)
+        *sizeHigh = static_cast<DWORD>(size >> 32);
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(size);
+}
+
+HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect,
+                                 DWORD sizeHigh, DWORD sizeLow, LPCSTR)
+{
+    PosixHandle* h = AsHandle(file, PosixHandle::FILE);
+    if (!h)
+        return Fail(ERROR_INVALID_HANDLE, nullptr);
+    if (protect != PAGE_READWRITE || sizeHigh != 0 || sizeLow != 0)
+        return Fail(ERROR_INVALID_PARAMETER, nullptr);
+    if (!h->writable)
+        return Fail(ERROR_ACCESS_DENIED, nullptr);
+    struct stat st;
+    if (fstat(h->fd, &st) != 0)
+        return Fail(Win32ErrorFromErrno(errno), nullptr);
+    // Windows will not map the whole of an empty file.
+    if (st.st_size == 0)
+        return Fail(ERROR_FILE_INVALID, nullptr);
+    // The mapping outlives the file handle, as on Windows.
+    int fd = dup(h->fd);
+    if (fd < 0)
+        return Fail(Win32ErrorFromErrno(errno), nullptr);
+    return new PosixHandle{PosixHandle::MAPPING, fd, true, static_cast<size_t>(st.st_size)};
+}
+
+LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                            SIZE_T bytes)
+{
+    PosixHandle* h = AsHandle(mapping, PosixHandle::MAPPING);
+    if (!h)
+        return Fail(ERROR_INVALID_HANDLE, nullptr);
+    if (access != FILE_MAP_ALL_ACCESS || offsetHigh != 0 || offsetLow != 0 ||
+        (bytes != 0 && bytes != h->size))
+        return Fail(ERROR_INVALID_PARAMETER, nullptr);
+    void* view = mmap(nullptr, h->size, PROT_READ | PROT_WRITE, MAP_SHARED, h->fd, 0);
+    if (view == MAP_FAILED)
+        return Fail(Win32ErrorFromErrno(errno), nullptr);
+    std::lock_guard<std::mutex> lock(g_viewsLock);
+    Views()[view] = h->size;
+    return view;
+}
+
+BOOL WINAPI UnmapViewOfFile(LPCVOID view)
+{
+    size_t size;
+    {
+        std::lock_guard<std::mutex> lock(g_viewsLock);
+        auto it = Views().find(view);
+        if (it == Views().end()) {
+            SetLastError(487);   // ERROR_INVALID_ADDRESS
+            return FALSE;
+        }
+        size = it->second;
+        Views().erase(it);
+    }
+    munmap(const_cast<void*>(view), size);
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle)
+{
+    auto* h = static_cast<PosixHandle*>(handle);
+    if (!h || handle == INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    close(h->fd);
+    delete h;
+    return TRUE;
+}

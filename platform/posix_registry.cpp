@@ -1,1 +1,227 @@
-// placeholder
+// Machine-wide registry values read from a Wine prefix's system.reg, the text
+// file in which Wine keeps HKEY_LOCAL_MACHINE. Read-only: the program never
+// writes the registry.
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/posix_internal.h"
+
+struct HKEY__ {
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    std::vector<Value> values;
+};
+
+namespace {
+
+enum : DWORD { REG_SZ_ = 1, REG_EXPAND_SZ_ = 2, REG_BINARY_ = 3, REG_DWORD_ = 4 };
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Decodes Wine's escapes up to the closing `end` character; `*p` is left
+// after it. Characters above 0xFF cannot be had in the ANSI view: '?'.
+std::string Unescape(const char** p, char end)
+{
+    std::string out;
+    const char* s = *p;
+    while (*s && *s != end) {
+        if (*s != '\\') {
+            out += *s++;
+            continue;
+        }
+        ++s;
+        char c = *s ? *s++ : '\0';
+        switch (c) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'a': out += '\a'; break;
+        case 'b': out += '\b'; break;
+        case 'e': out += '\x1b'; break;
+        case 'f': out += '\f'; break;
+        case 'v': out += '\v'; break;
+        case 'x': {
+            unsigned value = 0;
+            for (int i = 0; i < 4 && HexDigit(*s) >= 0; ++i)
+                value = value * 16 + HexDigit(*s++);
+            out += value <= 0xFF ? static_cast<char>(value) : '?';
+            break;
+        }
+        default:
+            if (c >= '0' && c <= '7') {
+                unsigned value = c - '0';
+                for (int i = 0; i < 2 && *s >= '0' && *s <= '7'; ++i)
+                    value = value * 8 + (*s++ - '0');
+                out += value <= 0xFF ? static_cast<char>(value) : '?';
+            } else {
+                out += c;   // \\ and \" and anything else stand for themselves
+            }
+        }
+    }
+    *p = *s ? s + 1 : s;
+    return out;
+}
+
+bool ParseValue(const std::string& line, HKEY__::Value* value)
+{
+    const char* p = line.c_str();
+    if (*p == '@') {
+        ++p;
+    } else if (*p == '"') {
+        ++p;
+        value->name = Unescape(&p, '"');
+    } else {
+        return false;
+    }
+    if (*p++ != '=')
+        return false;
+    if (*p == '"') {
+        ++p;
+        value->type = REG_SZ_;
+        value->data = Unescape(&p, '"');
+        value->data += '\0';
+    } else if (std::strncmp(p, "str(2):\"", 8) == 0) {
+        p += 8;
+        value->type = REG_EXPAND_SZ_;
+        value->data = Unescape(&p, '"');
+        value->data += '\0';
+    } else if (std::strncmp(p, "dword:", 6) == 0) {
+        DWORD d = static_cast<DWORD>(std::strtoul(p + 6, nullptr, 16));
+        value->type = REG_DWORD_;
+        value->data.assign(reinterpret_cast<const char*>(&d), 4);
+    } else if (std::strncmp(p, "hex", 3) == 0) {
+        p += 3;
+        value->type = REG_BINARY_;
+        if (*p == '(') {
+            value->type = static_cast<DWORD>(std::strtoul(p + 1, nullptr, 16));
+            while (*p && *p != ')')
+                ++p;
+            if (*p) ++p;
+        }
+        if (*p++ != ':')
+            return false;
+        while (*p) {
+            int hi = HexDigit(p[0]), lo = hi >= 0 ? HexDigit(p[1]) : -1;
+            if (lo < 0)
+                break;
+            value->data += static_cast<char>(hi * 16 + lo);
+            p += 2;
+            if (*p == ',')
+                ++p;
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+HKEY__* ReadKey(const std::string& subKey)
+{
+    std::ifstream in(WinePrefix() + "/system.reg");
+    if (!in)
+        return nullptr;
+
+    HKEY__* key = nullptr;
+    std::string line, pending;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        // Long hex values continue on the next line after a backslash.
+        if (!line.empty() && line.back() == '\\' && key) {
+            pending += line.substr(0, line.size() - 1);
+            continue;
+        }
+        if (!pending.empty()) {
+            line = pending + line.substr(std::min(line.find_first_not_of(' '), line.size()));
+            pending.clear();
+        }
+        if (!line.empty() && line[0] == '[') {
+            if (key)
+                break;   // past our key's values
+            const char* p = line.c_str() + 1;
+            std::string name = Unescape(&p, ']');
+            if (strcasecmp(name.c_str(), subKey.c_str()) == 0)
+                key = new HKEY__;
+            continue;
+        }
+        HKEY__::Value value;
+        if (key && ParseValue(line, &value))
+            key->values.push_back(value);
+    }
+    return key;
+}
+
+} // namespace
+
+LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
+{
+    if (!result || !subKey)
+        return ERROR_INVALID_PARAMETER;
+    if (root != HKEY_LOCAL_MACHINE)
+        return ERROR_FILE_NOT_FOUND;
+    // A 32-bit program on a 64-bit prefix sees HKLM\Software through
+    // Wow6432Node, where the game's 32-bit installer wrote its entry.
+    HKEY__* key = nullptr;
+    if (strncasecmp(subKey, "SOFTWARE\\", 9) == 0)
+        key = ReadKey(std::string("Software\\Wow6432Node\\") + (subKey + 9));
+    if (!key)
+        key = ReadKey(subKey);
+    if (!key)
+        return ERROR_FILE_NOT_FOUND;
+    *result = key;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data,
+                                LPDWORD size)
+{
+    if (!key || key == HKEY_LOCAL_MACHINE)
+        return ERROR_INVALID_HANDLE;
+    if (data && !size)
+        return ERROR_INVALID_PARAMETER;
+    for (const HKEY__::Value& v : key->values) {
+        if (strcasecmp(v.name.c_str(), name ? name : "") != 0)
+            continue;
+        if (type)
+            *type = v.type;
+        DWORD needed = static_cast<DWORD>(v.data.size());
+        LSTATUS status = ERROR_SUCCESS;
+        if (data) {
+            if (*size < needed)
+                status = ERROR_MORE_DATA;
+            else
+                std::memcpy(data, v.data.data(), needed);
+        }
+        if (size)
+            *size = needed;
+        return status;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+LSTATUS WINAPI RegCloseKey(HKEY key)
+{
+    if (!key || key == HKEY_LOCAL_MACHINE)
+        return ERROR_INVALID_HANDLE;
+    delete key;
+    return ERROR_SUCCESS;
+}

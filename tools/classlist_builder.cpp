@@ -83,7 +83,9 @@ size_t ClassListBuilder::AddEnd()
 
 size_t ClassListBuilder::AddLong(uint32_t length)
 {
-    size_t at = Begin(0x0001, length < 62 ? 62 : length);
+    // Lengths beyond 1 MiB are for records that claim more than the file
+    // holds: only their header is written.
+    size_t at = Begin(0x0001, length < 62 ? 62 : length > 0x100000 ? 62 : length);
     PatchLE32(at + 58, length);
     return at;
 }

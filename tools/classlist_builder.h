@@ -22,7 +22,7 @@ public:
 
     // Records the scan only steps over, one per length rule.
     size_t AddEnd();                                         // 0x0000, 2 bytes
-    size_t AddLong(uint32_t length);                         // 0x0001, length at 58 (>= 62)
+    size_t AddLong(uint32_t length);                         // 0x0001, length at 58 (>= 62; header only past 1 MiB)
     size_t AddEleven(uint16_t opcode);                       // low byte 0x05 or 0x0A
     size_t AddFourteen(uint16_t opcode);                     // low byte 0x0E
     size_t AddSized15(uint16_t opcode, uint16_t length);     // low byte 0x15, length at 5 (>= 7)

@@ -1,0 +1,20 @@
+// Shared by the POSIX stand-ins for kernel32/advapi32.
+#pragma once
+
+#include <string>
+
+#include "platform/win32.h"
+
+// The Win32 error number a failed POSIX call stands for.
+DWORD Win32ErrorFromErrno(int err);
+
+// The Wine prefix whose registry and drives stand for the machine's:
+// $WINEPREFIX, else ~/.wine.
+std::string WinePrefix();
+
+// Resolves a DOS path as Wine would: "X:" through the prefix's dosdevices
+// links, '\' or '/' between components, each component matched without
+// regard to case; a path without a drive starts at the root. On failure
+// returns false with the Win32 error in *error (3 for a missing folder).
+// A missing last component is not an error here: the caller's open reports it.
+bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error);

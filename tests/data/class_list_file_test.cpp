@@ -1,0 +1,213 @@
+// The class list file's life on Linux: the game folder from a Wine prefix's
+// registry, DOS paths resolved as Wine does, and a shared writable mapping.
+#include "data/class_list_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const std::vector<uint8_t> kBytes = {0xA1, 0x00, 0x01, 0x00, 0x02, 0x00, 0x0A, 0, 0, 0};
+
+class ClassListFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(tmp_ / "prefix/dosdevices");
+        std::filesystem::create_directories(tmp_ / "drive_c");
+        std::filesystem::create_directory_symlink(tmp_ / "drive_c", tmp_ / "prefix/dosdevices/c:");
+        const char* old = std::getenv("WINEPREFIX");
+        oldPrefix_ = old ? old : "";
+        hadPrefix_ = old != nullptr;
+        setenv("WINEPREFIX", (tmp_ / "prefix").c_str(), 1);
+        std::memset(&file_, 0, sizeof file_);
+        std::strcpy(file_.fileName, "CLASSLIST.BGL");
+    }
+    void TearDown() override
+    {
+        CloseClassList(&file_);
+        if (hadPrefix_)
+            setenv("WINEPREFIX", oldPrefix_.c_str(), 1);
+        else
+            unsetenv("WINEPREFIX");
+    }
+
+    // Writes system.reg with the game's key holding `valueLine` (or no key).
+    void WriteRegistry(const std::string& keyLines)
+    {
+        std::ofstream(tmp_ / "prefix/system.reg") << "WINE REGISTRY Version 2\n"
+                                                     ";; All keys relative to \\\\Machine\n\n"
+                                                     "#arch=win32\n\n"
+                                                     "[Software\\\\Microsoft\\\\Windows] 1700000000\n"
+                                                     "\"PATH\"=\"wrong key\"\n\n"
+                                                  << keyLines;
+    }
+
+    TempDir tmp_;
+    ClassListFile file_;
+    std::string oldPrefix_;
+    bool hadPrefix_ = false;
+};
+
+const char kKey[] = "[Software\\\\Microsoft\\\\Microsoft Games\\\\Combat Flight Simulator\\\\1.00] 1700000000\n";
+
+TEST_F(ClassListFileTest, LocateReadsTheGamesPathValue)
+{
+    WriteRegistry(std::string(kKey) + "#time=1d9\n\"Other\"=dword:00000001\n"
+                                      "\"path\"=\"C:\\\\Program Files\\\\Microsoft Games\\\\Combat\"\n");
+    ASSERT_EQ(LocateGameFolder(&file_), 1);
+    EXPECT_STREQ(file_.gameFolder, "C:\\Program Files\\Microsoft Games\\Combat");
+
+    // A 32-bit program on a 64-bit prefix finds it under Wow6432Node.
+    WriteRegistry("[Software\\\\Wow6432Node\\\\Microsoft\\\\Microsoft Games\\\\Combat Flight Simulator\\\\1.00]\n"
+                  "\"PATH\"=\"D:\\\\CFS\"\n");
+    ASSERT_EQ(LocateGameFolder(&file_), 1);
+    EXPECT_STREQ(file_.gameFolder, "D:\\CFS");
+}
+
+TEST_F(ClassListFileTest, LocateFailsWithTheRegistrysStatus)
+{
+    SetLastError(0);
+    EXPECT_EQ(LocateGameFolder(&file_), 0);            // no system.reg at all
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    WriteRegistry("");
+    EXPECT_EQ(LocateGameFolder(&file_), 0);            // no key
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    WriteRegistry(std::string(kKey) + "\"Version\"=\"1.00\"\n");
+    EXPECT_EQ(LocateGameFolder(&file_), 0);            // key without PATH
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_STREQ(file_.gameFolder, "");
+
+    EXPECT_EQ(LocateGameFolder(nullptr), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(ClassListFileTest, LocateRefusesAFolderNameTooLongForTheRecord)
+{
+    WriteRegistry(std::string(kKey) + "\"PATH\"=\"" + std::string(259, 'a') + "\"\n");
+    ASSERT_EQ(LocateGameFolder(&file_), 1);
+    EXPECT_EQ(std::strlen(file_.gameFolder), 259u);
+
+    WriteRegistry(std::string(kKey) + "\"PATH\"=\"" + std::string(260, 'b') + "\"\n");
+    EXPECT_EQ(LocateGameFolder(&file_), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MORE_DATA));
+    EXPECT_EQ(file_.gameFolder[MAX_PATH - 1], '\0');
+
+    // 260 bytes that fit exactly but carry no terminator (a binary value).
+    std::string hex;
+    for (int i = 0; i < 260; ++i)
+        hex += (i ? ",63" : "63");
+    WriteRegistry(std::string(kKey) + "\"PATH\"=hex:" + hex + "\n");
+    EXPECT_EQ(LocateGameFolder(&file_), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MORE_DATA));
+    EXPECT_EQ(file_.gameFolder[MAX_PATH - 1], '\0');
+}
+
+TEST_F(ClassListFileTest, OpenFindsTheFileWhateverItsCaseOnDisk)
+{
+    std::string onDisk = tmp_.Write("drive_c/Games/CFS/scenery/All/SCENERY/classlist.bgl", kBytes);
+    std::strcpy(file_.gameFolder, "c:\\games\\cfs\\");      // trailing separator: doubled, still found
+    ASSERT_EQ(OpenClassList(&file_), 1) << GetLastError();
+    EXPECT_EQ(file_.fileSize, kBytes.size());
+    ASSERT_NE(file_.view, nullptr);
+    EXPECT_NE(file_.fileHandle, nullptr);
+    EXPECT_NE(file_.mappingHandle, nullptr);
+    EXPECT_EQ(std::memcmp(file_.view, kBytes.data(), kBytes.size()), 0);
+
+    // Stores through the view are the file's bytes once it is closed.
+    file_.view[4] = 0x0A;
+    EXPECT_EQ(CloseClassList(&file_), 1);
+    std::vector<uint8_t> expected = kBytes;
+    expected[4] = 0x0A;
+    EXPECT_EQ(ReadAll(onDisk), expected);
+    std::memset(&file_, 0, sizeof file_);
+
+    // A plain POSIX folder works as the game folder too.
+    std::strcpy(file_.fileName, "CLASSLIST.BGL");
+    std::snprintf(file_.gameFolder, sizeof file_.gameFolder, "%s", (tmp_ / "drive_c/Games/CFS").c_str());
+    ASSERT_EQ(OpenClassList(&file_), 1) << GetLastError();
+    EXPECT_EQ(file_.view[4], 0x0A);
+}
+
+TEST_F(ClassListFileTest, FailedOpensKeepNoHandleAndTheOpensError)
+{
+    struct Case {
+        const char* folder;
+        DWORD error;
+    };
+    tmp_.Write("drive_c/Empty/Scenery/All/Scenery/CLASSLIST.BGL", {});
+    tmp_.Write("drive_c/NoFile/Scenery/All/Scenery/OTHER.BGL", kBytes);
+    std::filesystem::create_directories(tmp_ / "drive_c/Folder/Scenery/All/Scenery/CLASSLIST.BGL");
+    const Case cases[] = {
+        {"C:\\NoFile", ERROR_FILE_NOT_FOUND},
+        {"C:\\NoSuchGame", ERROR_PATH_NOT_FOUND},
+        {"Q:\\NoDrive", ERROR_PATH_NOT_FOUND},
+        {"", ERROR_PATH_NOT_FOUND},                    // "\Scenery\..." from the root
+        {"C:\\Folder", ERROR_ACCESS_DENIED},
+        {"C:\\Empty", ERROR_FILE_INVALID},             // an empty file cannot be mapped whole
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        std::memset(&file_, 0, sizeof file_);
+        std::strcpy(file_.fileName, "CLASSLIST.BGL");
+        std::strcpy(file_.gameFolder, c.folder);
+        SetLastError(0);
+        EXPECT_EQ(OpenClassList(&file_), 0);
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(file_.fileHandle, nullptr);
+        EXPECT_EQ(file_.mappingHandle, nullptr);
+        EXPECT_EQ(file_.view, nullptr);
+        EXPECT_EQ(CloseClassList(&file_), 1);
+    }
+    EXPECT_EQ(OpenClassList(nullptr), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(CloseClassList(nullptr), 0);
+}
+
+TEST_F(ClassListFileTest, ReadOnlyFileIsRefused)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root opens read-only files for writing; the Windows build checks this case";
+    std::string path = tmp_.Write("drive_c/RO/Scenery/All/Scenery/CLASSLIST.BGL", kBytes);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    std::strcpy(file_.gameFolder, "C:\\RO");
+    EXPECT_EQ(OpenClassList(&file_), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(file_.fileHandle, nullptr);
+}
+
+TEST_F(ClassListFileTest, UnterminatedNamesAreReadNoFurtherThanTheirFields)
+{
+    std::memset(file_.fileName, 'X', sizeof file_.fileName);
+    std::memset(file_.gameFolder, 'Y', sizeof file_.gameFolder);
+    EXPECT_EQ(OpenClassList(&file_), 0);
+    EXPECT_NE(GetLastError(), 0u);
+}
+
+TEST(ViewBounds, OnlyRangesWhollyInsideTheView)
+{
+    BYTE bytes[32] = {};
+    ClassListFile file{};
+    EXPECT_FALSE(IsInsideView(&file, bytes, 1));       // nothing mapped
+    file.view = bytes;
+    file.fileSize = 16;
+    EXPECT_TRUE(IsInsideView(&file, bytes, 16));
+    EXPECT_TRUE(IsInsideView(&file, bytes + 6, 10));
+    EXPECT_TRUE(IsInsideView(&file, bytes + 16, 0));
+    EXPECT_FALSE(IsInsideView(&file, bytes + 6, 11));
+    EXPECT_FALSE(IsInsideView(&file, bytes + 17, 0));
+    EXPECT_FALSE(IsInsideView(&file, bytes + 1, 0xFFFFFFFFu));
+    EXPECT_FALSE(IsInsideView(&file, reinterpret_cast<const BYTE*>(reinterpret_cast<uintptr_t>(bytes) - 1), 2));
+    EXPECT_FALSE(IsInsideView(&file, nullptr, 0));
+}
+
+} // namespace

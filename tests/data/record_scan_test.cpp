@@ -1,0 +1,243 @@
+#include "data/record_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "data/byte_order.h"
+#include "tests/support/view_bytes.h"
+#include "tools/classlist_builder.h"
+
+namespace {
+
+struct Report {
+    int count = 0;
+    std::string text, caption;
+};
+Report g_report;
+
+void CaptureReport(const char* text, const char* caption)
+{
+    ++g_report.count;
+    g_report.text = text;
+    g_report.caption = caption;
+}
+
+class RecordScan : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_report = Report();
+        SetScanReportHook(CaptureReport);
+    }
+    void TearDown() override { SetScanReportHook(nullptr); }
+
+    // Scans `bytes` as the whole file; the image stays alive in `view_`.
+    int Scan(const std::vector<uint8_t>& bytes)
+    {
+        view_ = std::make_unique<ViewBytes>(bytes);
+        view_->Install(&file_);
+        return ScanClassList(&file_);
+    }
+    size_t OffsetOf(const BYTE* record) const { return static_cast<size_t>(record - view_->data()); }
+
+    ClassListFile file_{};
+    std::unique_ptr<ViewBytes> view_;
+};
+
+TEST_F(RecordScan, StepsOverEveryLengthRuleAndFindsClassesInFileOrder)
+{
+    ClassListBuilder b;
+    b.AddEnd();
+    size_t c0 = b.AddClass(1, 3, 0);
+    b.AddLong(100);
+    b.AddTextureName("A.BMP");
+    b.AddTextureList(3);                       // 6 + 2*3 = 12 bytes
+    b.AddEleven(0x0005);
+    b.AddEleven(0x0105);                       // judged by its low byte alone
+    b.AddEleven(0xFF0A);
+    b.AddFourteen(0x000E);
+    b.AddFourteen(0x7F0E);
+    b.AddSized15(0x0015, 9);
+    b.AddSized15(0x3315, 200);
+    size_t c1 = b.AddClass(2, 2, 0);
+    b.AddEnd();
+
+    ASSERT_EQ(Scan(b.Bytes()), 1);
+    ASSERT_EQ(file_.classCount, 2u);
+    EXPECT_EQ(OffsetOf(file_.classRecords[0]), c0);
+    EXPECT_EQ(OffsetOf(file_.classRecords[1]), c1);
+    ASSERT_EQ(file_.waterCount, 1u);
+    EXPECT_EQ(file_.waterRecords[0], file_.classRecords[1]);
+    EXPECT_EQ(file_.classRecords[2], nullptr);
+    EXPECT_EQ(g_report.count, 0);
+}
+
+TEST_F(RecordScan, TextureListLengthFollowsItsEntryCount)
+{
+    // 0x0064 with 3 entries is 12 bytes: a class record straight after it is found.
+    ClassListBuilder b;
+    b.AddRaw({0x64, 0x00, 0, 0, 3, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE});
+    size_t c = b.AddClass(7, 1, 0);
+    ASSERT_EQ(Scan(b.Bytes()), 1);
+    ASSERT_EQ(file_.classCount, 1u);
+    EXPECT_EQ(OffsetOf(file_.classRecords[0]), c);
+}
+
+TEST_F(RecordScan, UnrecognisedRecordIsReportedAndKeepsWhatCameBefore)
+{
+    for (uint16_t opcode : {0x0100, 0x01A1, 0x0143, 0x0002, 0xFFFF}) {
+        SCOPED_TRACE(opcode);
+        g_report = Report();
+        ClassListBuilder b;
+        b.AddClass(1, 2, 0);
+        b.AddEleven(0x0105);
+        size_t bad = b.AddRaw({static_cast<uint8_t>(opcode), static_cast<uint8_t>(opcode >> 8), 0, 0});
+        b.AddClass(2, 2, 0);
+
+        SetLastError(0);
+        EXPECT_EQ(Scan(b.Bytes()), 0);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FUNCTION));
+        EXPECT_EQ(file_.classCount, 1u);
+        EXPECT_EQ(file_.waterCount, 1u);
+        ASSERT_EQ(g_report.count, 1);
+        EXPECT_EQ(g_report.caption, "Turfwise - Debug");
+        uint32_t where = sizeof(void*) == 4
+                             ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(view_->data() + bad))
+                             : static_cast<uint32_t>(bad);
+        char expected[128];
+        std::snprintf(expected, sizeof expected, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X", where,
+                      opcode, opcode & 0xFF);
+        EXPECT_EQ(g_report.text, expected);
+    }
+}
+
+TEST_F(RecordScan, WalkEndsCleanlyAtOrPastTheEnd)
+{
+    // Nothing mapped: nothing read, success, last error untouched.
+    ClassListFile empty{};
+    SetLastError(1234);
+    EXPECT_EQ(ScanClassList(&empty), 1);
+    EXPECT_EQ(GetLastError(), 1234u);
+
+    // A single byte holds no opcode.
+    EXPECT_EQ(Scan({0xA1}), 1);
+    EXPECT_EQ(file_.classCount, 0u);
+
+    // Last record ending exactly at the last byte, and one byte left over.
+    ClassListBuilder b;
+    b.AddClass(1, 1, 0);
+    EXPECT_EQ(Scan(b.Bytes()), 1);
+    EXPECT_EQ(file_.classCount, 1u);
+    b.AddRaw({0x00});
+    EXPECT_EQ(Scan(b.Bytes()), 1);
+    EXPECT_EQ(file_.classCount, 1u);
+
+    // A length that carries the cursor beyond the end, including one that
+    // would wrap a 32-bit cursor.
+    for (uint32_t length : {0x200000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+        ClassListBuilder c;
+        c.AddClass(1, 1, 0);
+        c.AddLong(length);
+        c.AddClass(2, 1, 0);       // never reached
+        EXPECT_EQ(Scan(c.Bytes()), 1) << length;
+        EXPECT_EQ(file_.classCount, 1u) << length;
+    }
+}
+
+TEST_F(RecordScan, DamagedLengthsStopTheScanWithInvalidData)
+{
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> tail;
+    };
+    std::vector<uint8_t> longWithZero(62, 0);
+    longWithZero[0] = 0x01;
+    const Case cases[] = {
+        {"0x0001 length 0", longWithZero},
+        {"0x0001 length field past the end", {0x01, 0x00, 1, 2, 3}},
+        {"0x0043 length 0", {0x43, 0x00, 0x00, 0x00}},
+        {"0x0043 negative length", {0x43, 0x00, 0xF6, 0xFF, 0, 0}},
+        {"0x0043 length field past the end", {0x43, 0x00, 0x10}},
+        {"0x0064 count past the end", {0x64, 0x00, 0, 0, 1}},
+        {"0x0015 length 0", {0x15, 0x00, 0, 0, 0, 0, 0, 0}},
+        {"0x0815 length field past the end", {0x15, 0x08, 0, 0, 0, 9}},
+        {"truncated texture class record", {0xA1, 0x00, 1, 0, 2, 0, 10, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClassListBuilder b;
+        b.AddClass(1, 2, 0);
+        b.AddRaw(c.tail);
+        SetLastError(0);
+        EXPECT_EQ(Scan(b.Bytes()), 0);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+        EXPECT_EQ(file_.classCount, 1u);     // the truncated class is not entered
+        EXPECT_EQ(file_.waterCount, 1u);
+        EXPECT_EQ(g_report.count, 0);
+    }
+}
+
+TEST_F(RecordScan, TablesHoldAtMost1024Classes)
+{
+    ClassListBuilder b;
+    for (int i = 0; i < 1024; ++i)
+        b.AddClass(static_cast<int16_t>(i), i % 2 ? 2 : 1, 0);
+    ASSERT_EQ(Scan(b.Bytes()), 1);
+    EXPECT_EQ(file_.classCount, 1024u);
+    EXPECT_EQ(file_.waterCount, 512u);
+
+    b.AddClass(1024, 2, 0);
+    SetLastError(0);
+    EXPECT_EQ(Scan(b.Bytes()), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    ASSERT_EQ(file_.classCount, 1024u);
+    EXPECT_EQ(file_.waterCount, 512u);
+    for (DWORD i = 0; i < file_.classCount; ++i)
+        ASSERT_EQ(OffsetOf(file_.classRecords[i]), 10u * i);
+}
+
+TEST_F(RecordScan, RescanFollowsSurfaceTypeChangesAndClearsOldEntries)
+{
+    ClassListBuilder b;
+    b.AddClass(1, 1, 0);
+    b.AddClass(2, 2, 0);
+    b.AddClass(3, 2, 0);
+    ASSERT_EQ(Scan(b.Bytes()), 1);
+    ASSERT_EQ(file_.waterCount, 2u);
+    BYTE* second = file_.classRecords[1];
+    EXPECT_EQ(file_.waterRecords[0], second);
+
+    // Same bytes again: same tables.
+    ClassListFile before = file_;
+    ASSERT_EQ(ScanClassList(&file_), 1);
+    EXPECT_EQ(std::memcmp(&before, &file_, sizeof file_), 0);
+
+    WriteLE16(second + 4, 10);
+    WriteLE16(file_.classRecords[0] + 4, 2);
+    ASSERT_EQ(ScanClassList(&file_), 1);
+    EXPECT_EQ(file_.classCount, 3u);
+    EXPECT_EQ(file_.classRecords[1], second);
+    ASSERT_EQ(file_.waterCount, 2u);
+    EXPECT_EQ(file_.waterRecords[0], file_.classRecords[0]);
+    EXPECT_EQ(file_.waterRecords[1], file_.classRecords[2]);
+    EXPECT_EQ(file_.waterRecords[2], nullptr);
+
+    // Every scan starts from empty tables, even after a stop.
+    WriteLE16(file_.classRecords[0], 0x0100);
+    ASSERT_EQ(ScanClassList(&file_), 0);
+    EXPECT_EQ(file_.classCount, 0u);
+    EXPECT_EQ(file_.classRecords[1], nullptr);
+    EXPECT_EQ(file_.waterRecords[0], nullptr);
+}
+
+TEST(RecordScanArguments, NullRecordIsRefused)
+{
+    SetLastError(0);
+    EXPECT_EQ(ScanClassList(nullptr), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+} // namespace
