@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Tries Turfwise on a demo game folder: builds what is missing, writes the
+# demo folder (class list and texture bitmaps) under build/demo, registers it
+# as the game's folder in the project's own Wine prefix and starts Turfwise.
+# With no DISPLAY it runs under Xvfb instead, saves a screenshot of the
+# dialog (the path is printed, or give one as the first argument) and closes
+# the program.
+#   scripts/run.sh [SHOT.png]
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+build=$root/build/windows
+demo=$root/build/demo
+tool=$root/build/demo-tool/make_demo
+shot=${1:-$root/build/turfwise-demo.png}
+
+export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    (cd "$root" && cmake --preset windows >/dev/null)
+fi
+cmake --build "$build" --target Turfwise turfwise_snap -j2
+exe=$build/ui/Turfwise.exe
+
+# The demo generator runs on this machine, so it is built with the host
+# compiler, whatever the Windows build uses.
+sources=("$root/tools/make_demo.cpp" "$root/tools/demo_textures.cpp" "$root/tools/classlist_builder.cpp")
+stale=0
+[ -x "$tool" ] || stale=1
+for f in "${sources[@]}" "$root/tools/demo_textures.h" "$root/tools/classlist_builder.h"; do
+    [ "$f" -nt "$tool" ] && stale=1
+done
+if [ $stale = 1 ]; then
+    mkdir -p "$(dirname "$tool")"
+    "${CXX:-c++}" -std=c++17 -O2 -I"$root" "${sources[@]}" -o "$tool"
+fi
+# A fresh folder every run: the demo starts from the default surface types.
+rm -rf "$demo"
+"$tool" "$demo"
+echo "Demo game folder: $demo"
+
+"$here/wine-prefix.sh"
+winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+wine reg add 'HKLM\SOFTWARE\Microsoft\Microsoft Games\Combat Flight Simulator\1.00' \
+    /v PATH /t REG_SZ /d "$(winpath "$demo")" /f >/dev/null
+
+if [ -n "${DISPLAY:-}" ]; then
+    TURFWISE_WINE_TIMEOUT=0 exec "$here/wine-run.sh" "$exe"
+fi
+
+# No display: a Wine desktop on Xvfb draws the dialog with its frame.
+mkdir -p "$(dirname "$shot")"
+shot=$(cd "$(dirname "$shot")" && pwd)/$(basename "$shot")
+rm -f "$shot"
+TURFWISE_WINE_TIMEOUT=120 xvfb-run -a -s "-screen 0 1024x768x24" \
+    "$here/wine-run.sh" explorer /desktop=Turfwise,1024x768 \
+    "$(winpath "$build/tools/turfwise_snap.exe")" "$(winpath "$exe")" "$(winpath "$shot")"
+if [ ! -s "$shot" ]; then
+    echo "no screenshot was saved" >&2
+    exit 1
+fi
+echo "Screenshot: $shot"
