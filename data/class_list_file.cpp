@@ -1,5 +1,6 @@
 #include "data/class_list_file.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

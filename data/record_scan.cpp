@@ -1,5 +1,6 @@
 #include "data/record_scan.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 

@@ -3,6 +3,7 @@
 #include "data/class_list_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -175,14 +176,29 @@ TEST_F(ClassListFileTest, FailedOpensKeepNoHandleAndTheOpensError)
 
 TEST_F(ClassListFileTest, ReadOnlyFileIsRefused)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root opens read-only files for writing; the Windows build checks this case";
     std::string path = tmp_.Write("drive_c/RO/Scenery/All/Scenery/CLASSLIST.BGL", kBytes);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     std::strcpy(file_.gameFolder, "C:\\RO");
-    EXPECT_EQ(OpenClassList(&file_), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(file_.fileHandle, nullptr);
+    auto check = [&] {
+        ClassListFile file = file_;
+        SetLastError(0);
+        return OpenClassList(&file) == 0 && GetLastError() == ERROR_ACCESS_DENIED && !file.fileHandle &&
+               !file.mappingHandle && !file.view;
+    };
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    if (geteuid() != 0) {
+        EXPECT_TRUE(check());
+        return;
+    }
+    // Root may write anything: look at it as an ordinary user would.
+    std::filesystem::permissions(tmp_.path(), std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(setgid(65534) == 0 && setuid(65534) == 0 && check() ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(ClassListFileTest, UnterminatedNamesAreReadNoFurtherThanTheirFields)
