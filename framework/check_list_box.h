@@ -1,0 +1,50 @@
+// CCheckListBox: an owner-drawn fixed list box with strings that draws a check
+// box before each line. Check states (0 or 1) live in this object, apart from
+// the item data, and follow inserts, deletes and resets sent to the window
+// directly, so GetCheck needs no message.
+#pragma once
+
+#include <vector>
+
+#include "framework/controls.h"
+
+// WM_COMMAND notification code sent to the parent after every toggle.
+#define CLBN_CHKCHANGE 40
+
+class CCheckListBox : public CListBox {
+public:
+    CCheckListBox() = default;
+
+    // 0 or 1; 0 for an index that is not a line.
+    int GetCheck(int nIndex) const;
+    // Sets the state and redraws the line; the parent is not notified.
+    void SetCheck(int nIndex, int nCheck);
+
+    virtual void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct);
+    virtual void MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct);
+
+protected:
+    void PreSubclassWindow() override;
+    void PostNcDestroy() override;
+
+    afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
+    afx_msg void OnLButtonDblClk(UINT nFlags, CPoint point);
+    afx_msg void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
+    afx_msg LRESULT OnSetFont(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnAddString(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnInsertString(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnDeleteString(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnResetContent(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    int CalcMinimumItemHeight();
+    // The line under the point and whether the point is on its check box; -1 for none.
+    int CheckFromPoint(CPoint point, bool& bInCheck) const;
+    // Toggles nIndex; in a multi-selection list every selected line takes its new state when bSelection.
+    void ToggleCheck(int nIndex, bool bSelection);
+    void InvalidateCheck(int nIndex);
+
+    std::vector<unsigned char> m_checks;
+};
