@@ -45,6 +45,7 @@ private:
     // Toggles nIndex; in a multi-selection list every selected line takes its new state when bSelection.
     void ToggleCheck(int nIndex, bool bSelection);
     void InvalidateCheck(int nIndex);
+    void NotifyCheckChange();
 
     std::vector<unsigned char> m_checks;
 };

@@ -136,3 +136,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 // so that it sees WM_GETMINMAXINFO and WM_CREATE).
 void AfxHookWindowCreate(CWnd* pWnd);
 void AfxUnhookWindowCreate();
+void AfxAttachCreated(CWnd* pWnd, HWND hWnd);
+// Offers the message to PreTranslateMessage of its window and of each parent
+// (and owner) in turn; TRUE when one of them handled it.
+BOOL AfxPreTranslateMessage(MSG* pMsg);

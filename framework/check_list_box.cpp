@@ -1,0 +1,239 @@
+#include "framework/check_list_box.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+const int kCheckSize = 13;                    // the system's check box glyph
+const int kCheckAreaWidth = kCheckSize + 2;  // the check box and its margin, before the text
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CCheckListBox, CListBox)
+    ON_WM_LBUTTONDOWN()
+    ON_WM_LBUTTONDBLCLK()
+    ON_WM_KEYDOWN()
+    ON_MESSAGE(WM_SETFONT, &CCheckListBox::OnSetFont)
+    ON_MESSAGE(LB_ADDSTRING, &CCheckListBox::OnAddString)
+    ON_MESSAGE(LB_INSERTSTRING, &CCheckListBox::OnInsertString)
+    ON_MESSAGE(LB_DELETESTRING, &CCheckListBox::OnDeleteString)
+    ON_MESSAGE(LB_RESETCONTENT, &CCheckListBox::OnResetContent)
+    ON_WM_DRAWITEM_REFLECT()
+    ON_WM_MEASUREITEM_REFLECT()
+END_MESSAGE_MAP()
+
+int CCheckListBox::GetCheck(int nIndex) const
+{
+    if (nIndex < 0 || static_cast<size_t>(nIndex) >= m_checks.size())
+        return 0;
+    return m_checks[static_cast<size_t>(nIndex)];
+}
+
+void CCheckListBox::SetCheck(int nIndex, int nCheck)
+{
+    if (nIndex < 0 || static_cast<size_t>(nIndex) >= m_checks.size())
+        return;
+    m_checks[static_cast<size_t>(nIndex)] = nCheck != 0 ? 1 : 0;
+    InvalidateCheck(nIndex);
+}
+
+void CCheckListBox::InvalidateCheck(int nIndex)
+{
+    RECT rcItem;
+    if (m_hWnd != nullptr && GetItemRect(nIndex, &rcItem) != LB_ERR)
+        InvalidateRect(&rcItem, FALSE);
+}
+
+void CCheckListBox::PreSubclassWindow()
+{
+    CListBox::PreSubclassWindow();
+    const int nCount = GetCount();
+    m_checks.assign(nCount > 0 ? static_cast<size_t>(nCount) : 0, 0);
+    // The list box measured its lines before it had an object; measure them again.
+    if ((GetStyle() & (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS)) == (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS))
+        SetItemHeight(0, static_cast<UINT>(CalcMinimumItemHeight()));
+}
+
+void CCheckListBox::PostNcDestroy() { m_checks.clear(); }
+
+int CCheckListBox::CalcMinimumItemHeight()
+{
+    HDC hDC = ::GetDC(m_hWnd);
+    HFONT hFont = GetFont();
+    HGDIOBJ hOldFont = hFont != nullptr ? ::SelectObject(hDC, hFont) : nullptr;
+    TEXTMETRICA tm{};
+    ::GetTextMetricsA(hDC, &tm);
+    if (hOldFont != nullptr)
+        ::SelectObject(hDC, hOldFont);
+    ::ReleaseDC(m_hWnd, hDC);
+    return std::max(static_cast<int>(tm.tmHeight), kCheckSize + 1);
+}
+
+void CCheckListBox::MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct)
+{
+    lpMeasureItemStruct->itemHeight = static_cast<UINT>(CalcMinimumItemHeight());
+}
+
+void CCheckListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
+{
+    HDC hDC = lpDrawItemStruct->hDC;
+    const RECT rcItem = lpDrawItemStruct->rcItem;
+    RECT rcText = rcItem;
+    rcText.left += kCheckAreaWidth;
+
+    if (lpDrawItemStruct->itemID == static_cast<UINT>(-1) || lpDrawItemStruct->itemAction == ODA_FOCUS) {
+        // An empty list with the focus, or only the focus moved: the focus rectangle alone.
+        if (lpDrawItemStruct->itemState & ODS_FOCUS || lpDrawItemStruct->itemAction == ODA_FOCUS)
+            ::DrawFocusRect(hDC, &rcText);
+        return;
+    }
+    const int nIndex = static_cast<int>(lpDrawItemStruct->itemID);
+    const int nSaved = ::SaveDC(hDC);
+
+    RECT rcCheckArea = rcItem;
+    rcCheckArea.right = rcText.left;
+    ::FillRect(hDC, &rcCheckArea, ::GetSysColorBrush(COLOR_WINDOW));
+    RECT rcBox;
+    rcBox.left = rcItem.left + 1;
+    rcBox.top = rcItem.top + (rcItem.bottom - rcItem.top - kCheckSize) / 2;
+    rcBox.right = rcBox.left + kCheckSize;
+    rcBox.bottom = rcBox.top + kCheckSize;
+    ::DrawFrameControl(hDC, &rcBox, DFC_BUTTON,
+                       DFCS_BUTTONCHECK | DFCS_FLAT | (GetCheck(nIndex) != 0 ? DFCS_CHECKED : 0));
+
+    const bool bSelected = (lpDrawItemStruct->itemState & ODS_SELECTED) != 0;
+    ::FillRect(hDC, &rcText, ::GetSysColorBrush(bSelected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    const int nLength = GetTextLen(nIndex);
+    if (nLength > 0) {
+        std::string text(static_cast<size_t>(nLength) + 1, '\0');
+        const int nGot = GetText(nIndex, &text[0]);
+        ::SetBkMode(hDC, TRANSPARENT);
+        ::SetTextColor(hDC, ::GetSysColor(bSelected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+        RECT rcString = rcText;
+        rcString.left += 1;
+        if (nGot > 0)
+            ::DrawTextA(hDC, text.c_str(), nGot, &rcString, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+    if (lpDrawItemStruct->itemState & ODS_FOCUS)
+        ::DrawFocusRect(hDC, &rcText);
+    ::RestoreDC(hDC, nSaved);
+}
+
+int CCheckListBox::CheckFromPoint(CPoint point, bool& bInCheck) const
+{
+    bInCheck = false;
+    const LRESULT lHit = SendMessage(LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));
+    if (HIWORD(lHit) != 0)  // below the last line or outside the client area
+        return -1;
+    const int nIndex = LOWORD(lHit);
+    RECT rcItem;
+    if (GetItemRect(nIndex, &rcItem) == LB_ERR)
+        return -1;
+    bInCheck = point.x >= rcItem.left && point.x < rcItem.left + kCheckAreaWidth;
+    return nIndex;
+}
+
+void CCheckListBox::ToggleCheck(int nIndex, bool bSelection)
+{
+    const int nNewCheck = GetCheck(nIndex) != 0 ? 0 : 1;
+    SetCheck(nIndex, nNewCheck);
+    if (bSelection && (GetStyle() & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0) {
+        const int nSelected = GetSelCount();
+        if (nSelected > 0) {
+            std::vector<int> selected(static_cast<size_t>(nSelected));
+            const int nGot = GetSelItems(nSelected, selected.data());
+            for (int i = 0; i < nGot; ++i)
+                SetCheck(selected[static_cast<size_t>(i)], nNewCheck);
+        }
+    }
+}
+
+void CCheckListBox::NotifyCheckChange()
+{
+    ::SendMessageA(::GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), CLBN_CHKCHANGE),
+                   reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+void CCheckListBox::OnLButtonDown(UINT nFlags, CPoint point)
+{
+    bool bInCheck = false;
+    const int nIndex = CheckFromPoint(point, bInCheck);
+    if (nIndex < 0 || !bInCheck) {
+        CListBox::OnLButtonDown(nFlags, point);
+        return;
+    }
+    SetFocus();
+    const bool bMultiple = (GetStyle() & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
+    if (bMultiple && GetSel(nIndex) > 0) {
+        // A selected line's box ticks or unticks the whole selection and leaves it as it is.
+        ToggleCheck(nIndex, true);
+    } else {
+        ToggleCheck(nIndex, false);
+        CListBox::OnLButtonDown(nFlags, point);
+    }
+    NotifyCheckChange();
+}
+
+void CCheckListBox::OnLButtonDblClk(UINT nFlags, CPoint point)
+{
+    // On the check box the second click of a double click is one more click.
+    bool bInCheck = false;
+    if (CheckFromPoint(point, bInCheck) >= 0 && bInCheck) {
+        OnLButtonDown(nFlags, point);
+        return;
+    }
+    CListBox::OnLButtonDblClk(nFlags, point);
+}
+
+void CCheckListBox::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)
+{
+    if (nChar == VK_SPACE) {
+        const int nCaret = GetCaretIndex();
+        if (nCaret >= 0 && nCaret < GetCount()) {
+            ToggleCheck(nCaret, true);
+            NotifyCheckChange();
+        }
+        return;
+    }
+    CListBox::OnKeyDown(nChar, nRepCnt, nFlags);
+}
+
+LRESULT CCheckListBox::OnSetFont(WPARAM, LPARAM)
+{
+    Default();
+    if ((GetStyle() & (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS)) == (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS))
+        SetItemHeight(0, static_cast<UINT>(CalcMinimumItemHeight()));
+    return 0;
+}
+
+LRESULT CCheckListBox::OnAddString(WPARAM, LPARAM)
+{
+    const LRESULT lIndex = Default();
+    if (lIndex >= 0)
+        m_checks.insert(m_checks.begin() + std::min(static_cast<size_t>(lIndex), m_checks.size()), 0);
+    return lIndex;
+}
+
+LRESULT CCheckListBox::OnInsertString(WPARAM, LPARAM)
+{
+    const LRESULT lIndex = Default();
+    if (lIndex >= 0)
+        m_checks.insert(m_checks.begin() + std::min(static_cast<size_t>(lIndex), m_checks.size()), 0);
+    return lIndex;
+}
+
+LRESULT CCheckListBox::OnDeleteString(WPARAM wParam, LPARAM)
+{
+    const LRESULT lResult = Default();
+    if (lResult != LB_ERR && wParam < m_checks.size())
+        m_checks.erase(m_checks.begin() + static_cast<std::ptrdiff_t>(wParam));
+    return lResult;
+}
+
+LRESULT CCheckListBox::OnResetContent(WPARAM, LPARAM)
+{
+    const LRESULT lResult = Default();
+    m_checks.clear();
+    return lResult;
+}
