@@ -9,7 +9,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
-build=$root/build/windows
+build=${TURFWISE_BUILD_DIR:-$root/build/windows}
+mkdir -p "$build" && build=$(cd "$build" && pwd)
 demo=$root/build/demo
 tool=$root/build/demo-tool/make_demo
 shot=${1:-$root/build/turfwise-demo.png}
@@ -19,7 +20,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    (cd "$root" && cmake --preset windows >/dev/null)
+    (cd "$root" && cmake --preset windows -B "$build" >/dev/null)
 fi
 cmake --build "$build" --target Turfwise turfwise_snap -j2
 exe=$build/ui/Turfwise.exe

@@ -1,0 +1,451 @@
+#include "ui/class_list_dlg.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "data/class_list_file.h"
+#include "data/record_scan.h"
+#include "data/texture_classes.h"
+#include "ui/app.h"
+#include "ui/resource.h"
+
+namespace {
+
+const UINT_PTR kStatusTimerId = 1;
+const UINT kStatusTimerPeriod = 15000;
+const int kTextSize = MAX_PATH;
+
+const char kInvalidSurfaceType[] = "Choose a surface type first.";
+
+// The list is rebuilt with its redraw suspended: a visible owner-drawn list
+// repaints on every insert, which makes a full table take seconds.
+class CRedrawSuspended {
+public:
+    explicit CRedrawSuspended(CWnd& wnd) : m_wnd(wnd) { m_wnd.SendMessage(WM_SETREDRAW, FALSE); }
+    ~CRedrawSuspended()
+    {
+        m_wnd.SendMessage(WM_SETREDRAW, TRUE);
+        m_wnd.Invalidate();
+    }
+    CRedrawSuspended(const CRedrawSuspended&) = delete;
+    CRedrawSuspended& operator=(const CRedrawSuspended&) = delete;
+
+private:
+    CWnd& m_wnd;
+};
+
+// Enables or disables a control only when its state changes: EnableWindow
+// goes to the window server every time, and the caller runs for every message.
+void EnableControl(HWND hDlg, int nID, BOOL bEnable)
+{
+    HWND hCtrl = ::GetDlgItem(hDlg, nID);
+    if (hCtrl != nullptr && !::IsWindowEnabled(hCtrl) != !bEnable)
+        ::EnableWindow(hCtrl, bEnable);
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CClassListDlg, CAnchorDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_CLEAR_ALL, &CClassListDlg::OnClearAll)
+    ON_BN_CLICKED(IDC_DEFAULT, &CClassListDlg::OnDefault)
+    ON_BN_CLICKED(IDC_SELECT_ALL, &CClassListDlg::OnSelectAll)
+    ON_BN_CLICKED(IDC_SHOW_ALL, &CClassListDlg::ShowAllClasses)
+    ON_BN_CLICKED(IDC_SHOW_WATER, &CClassListDlg::ShowWaterClasses)
+    ON_BN_CLICKED(IDC_UPDATE, &CClassListDlg::OnUpdate)
+    ON_LBN_SELCHANGE(IDC_CLASS_LIST, &CClassListDlg::ShowSelectedTexture)
+    ON_BN_CLICKED(IDOK, &CClassListDlg::OnQuit)
+    ON_LBN_DBLCLK(IDC_CLASS_LIST, &CClassListDlg::OnDblClkClassList)
+    ON_WM_TIMER()
+    ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+CClassListDlg::CClassListDlg(CWnd* pParent)
+    : CAnchorDialog(IDD_CLASSLIST_DIALOG, pParent),
+      m_bModified(0),
+      m_bShowingAll(0),
+      m_nStatusTimer(0),
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_pListFont(new (std::nothrow) CFont)
+{
+    AddAnchor(IDC_CLASS_LIST, ANCHOR_SIZE_Y);
+    AddAnchor(IDC_PREVIEW, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
+    AddAnchor(IDC_INSTRUCTIONS, ANCHOR_MOVE_Y | ANCHOR_SIZE_X);
+    AddAnchor(IDC_SHOW_ALL, ANCHOR_MOVE_Y);
+    AddAnchor(IDC_SHOW_WATER, ANCHOR_MOVE_Y);
+    AddAnchor(IDC_SELECT_ALL, ANCHOR_MOVE_Y);
+    AddAnchor(IDC_UPDATE, ANCHOR_MOVE_Y | ANCHOR_SIZE_X);
+    AddAnchor(IDC_SURFACE_TYPE, ANCHOR_MOVE_Y | ANCHOR_SIZE_X);
+    AddAnchor(IDC_CLEAR_ALL, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+    AddAnchor(IDC_DEFAULT, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+    AddAnchor(IDOK, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+    AddAnchor(IDC_STATUS, ANCHOR_MOVE_Y | ANCHOR_SIZE_X);
+}
+
+CClassListDlg::~CClassListDlg() = default;
+
+void CClassListDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CAnchorDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_SHOW_WATER, m_btnShowWater);
+    DDX_Control(pDX, IDC_SHOW_ALL, m_btnShowAll);
+    DDX_Control(pDX, IDC_SURFACE_TYPE, m_cbSurfaceType);
+    DDX_Control(pDX, IDC_PREVIEW, m_preview);
+    DDX_Control(pDX, IDC_CLASS_LIST, m_classList);
+}
+
+BOOL CClassListDlg::OnInitDialog()
+{
+    CAnchorDialog::OnInitDialog();
+
+    HMENU hSysMenu = GetSystemMenu(FALSE);
+    if (hSysMenu != nullptr) {
+        ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, "&About Turfwise...");
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    HFONT hFont = ::CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH, "Courier New");
+    if (hFont != nullptr && m_pListFont) {
+        m_pListFont->Attach(hFont);
+        m_classList.SetFont(m_pListFont.get(), TRUE);
+    } else if (hFont != nullptr) {
+        ::DeleteObject(hFont);
+    }
+
+    m_toolTip.Create(this, 0);
+    static const struct {
+        int nID;
+        LPCSTR lpszText;
+    } kTools[] = {
+        {IDC_CLASS_LIST, "Texture class list"},
+        {IDC_SHOW_ALL, "Display all Texture classes"},
+        {IDC_SHOW_WATER, "Display only Texture classes with WATER Surface type"},
+        {IDC_SELECT_ALL, "Select all items in the Texture class list"},
+        {IDC_SURFACE_TYPE, "Texture class Surface types"},
+        {IDC_DEFAULT, "Reset Texture class Surface types to their default values"},
+        {IDC_CLEAR_ALL, "Unselect all items in the Texture class list"},
+        {IDC_UPDATE, "Update the Classlist file"},
+        {IDOK, "Quit Turfwise"},
+    };
+    for (const auto& tool : kTools)
+        m_toolTip.AddTool(GetDlgItem(tool.nID), tool.lpszText);
+    m_toolTip.Activate(TRUE);
+
+    std::memset(&g_classListFile, 0, sizeof g_classListFile);
+    ::lstrcpynA(g_classListFile.fileName, "CLASSLIST.BGL", MAX_PATH);
+
+    // Each failure is reported and the dialog opens regardless, showing
+    // whatever the tables hold.
+    if (!LocateGameFolder(&g_classListFile))
+        ShowMessage(MB_OK, "ERROR:%X  Cannot locate Combat Flight Simulator\n", unsigned(::GetLastError()));
+    if (!OpenClassList(&g_classListFile))
+        ShowMessage(MB_OK, "ERROR:%X  Processing CLASSLIST.BGL\n", unsigned(::GetLastError()));
+    if (!ScanClassList(&g_classListFile))
+        ShowMessage(MB_OK, "WARNING:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
+
+    // Inserted at explicit positions, so the box keeps table order despite
+    // its sort style.
+    for (int i = 0; i < SurfaceTypeChoiceCount; ++i) {
+        m_cbSurfaceType.InsertString(i, SurfaceTypeChoices[i].name);
+        m_cbSurfaceType.SetItemData(i, SurfaceTypeChoices[i].code);
+    }
+    m_cbSurfaceType.SetCurSel(0);
+
+    EnableEditing(FALSE);
+
+    {
+        CRedrawSuspended suspended(m_classList);
+        if (g_classListFile.waterCount > 0) {
+            for (DWORD i = 0; i < g_classListFile.waterCount; ++i)
+                AddListEntry(int(i), g_classListFile.waterRecords[i]);
+            m_btnShowAll.EnableWindow(TRUE);
+            m_btnShowWater.EnableWindow(FALSE);
+        } else {
+            for (DWORD i = 0; i < g_classListFile.classCount; ++i)
+                AddListEntry(int(i), g_classListFile.classRecords[i]);
+            m_btnShowAll.EnableWindow(FALSE);
+            m_btnShowWater.EnableWindow(TRUE);
+            m_bShowingAll = 1;
+        }
+        m_classList.SetSel(0, TRUE);
+    }
+    ShowSelectedTexture();
+    SetStatus("Ready");
+    return FALSE;
+}
+
+BOOL CClassListDlg::PreTranslateMessage(MSG* pMsg)
+{
+    // Check states are held by the list object, so this scan costs no
+    // message per line.
+    const int nCount = m_classList.GetCount();
+    int nTicked = 0;
+    while (nTicked < nCount && m_classList.GetCheck(nTicked) != 1)
+        ++nTicked;
+    if (nTicked < nCount) {
+        EnableEditing(TRUE);
+    } else {
+        EnableEditing(FALSE);
+        m_cbSurfaceType.SetEditSel(-1, 0);
+    }
+
+    // The tooltip does not subclass the controls: it learns of the mouse only
+    // from here, addressed to the control under the cursor.
+    MSG msg = *pMsg;
+    POINT pt = msg.pt;
+    msg.hwnd = reinterpret_cast<HWND>(m_toolTip.SendMessage(TTM_WINDOWFROMPOINT, 0, reinterpret_cast<LPARAM>(&pt)));
+    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MBUTTONDBLCLK)
+        ::ScreenToClient(msg.hwnd, &pt);
+    msg.lParam = MAKELPARAM(pt.x, pt.y);
+    m_toolTip.RelayEvent(&msg);
+
+    return CAnchorDialog::PreTranslateMessage(pMsg);
+}
+
+void CClassListDlg::SetStatus(LPCSTR lpszFormat, ...)
+{
+    char szText[kTextSize];
+    va_list args;
+    va_start(args, lpszFormat);
+    std::vsnprintf(szText, sizeof szText, lpszFormat, args);
+    va_end(args);
+    SetDlgItemText(IDC_STATUS, szText);
+    // Started once and never restarted: a text stays until the next tick of
+    // the same rhythm.
+    if (m_nStatusTimer == 0)
+        m_nStatusTimer = SetTimer(kStatusTimerId, kStatusTimerPeriod);
+}
+
+void CClassListDlg::ShowMessage(UINT nType, LPCSTR lpszFormat, ...)
+{
+    char szText[kTextSize];
+    va_list args;
+    va_start(args, lpszFormat);
+    std::vsnprintf(szText, sizeof szText, lpszFormat, args);
+    va_end(args);
+    ::MessageBoxA(nullptr, szText, "Turfwise", nType);
+}
+
+int CClassListDlg::AddListEntry(int nPosition, BYTE* pRecord)
+{
+    char szLine[CLASS_LINE_SIZE];
+    if (pRecord == nullptr || LocateTextureList(pRecord) == nullptr || !FormatClassLine(pRecord, szLine)) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    m_classList.InsertString(nPosition, szLine);
+    m_classList.SetItemData(nPosition, reinterpret_cast<DWORD_PTR>(pRecord));
+    return 1;
+}
+
+void CClassListDlg::ShowSelectedTexture()
+{
+    // With several lines selected the preview keeps what it shows.
+    if (m_classList.GetSelCount() != 1)
+        return;
+    int nIndex = -1;
+    if (m_classList.GetSelItems(1, &nIndex) != 1)
+        return;
+    const DWORD_PTR data = m_classList.GetItemData(nIndex);
+    if (data == 0 || data == static_cast<DWORD_PTR>(LB_ERR)) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return;
+    }
+    const BYTE* pRecord = reinterpret_cast<const BYTE*>(data);
+
+    char szName[MAX_PATH] = {};
+    DWORD nLength = sizeof szName;
+    if (!GetTextureName(pRecord, szName, &nLength)) {
+        SetStatus("ERROR:%x", unsigned(::GetLastError()));
+        return;
+    }
+
+    const size_t nPathSize = std::strlen(g_classListFile.gameFolder) + std::strlen(szName) + 64;
+    std::unique_ptr<char[]> pszPath(new (std::nothrow) char[nPathSize]());
+    if (!pszPath) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        SetStatus("ERROR:%x", unsigned(::GetLastError()));
+        return;
+    }
+    std::snprintf(pszPath.get(), nPathSize, "%s\\Texture\\%s", g_classListFile.gameFolder, szName);
+
+    // A missing or broken bitmap keeps the previous picture under the new name.
+    m_preview.LoadBitmapFile(pszPath.get());
+    m_preview.SetWindowText(szName);
+    m_preview.Invalidate(TRUE);
+}
+
+void CClassListDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutBox dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    CAnchorDialog::OnSysCommand(nID, lParam);
+}
+
+void CClassListDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CAnchorDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CClassListDlg::OnQueryDragIcon()
+{
+    return reinterpret_cast<HCURSOR>(m_hIcon);
+}
+
+void CClassListDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    SetStatus(m_bModified == 1 ? "Ready*" : "Ready");
+    CAnchorDialog::OnTimer(nIDEvent);
+}
+
+void CClassListDlg::OnDestroy()
+{
+    CAnchorDialog::OnDestroy();
+    CloseClassList(&g_classListFile);
+    if (m_nStatusTimer != 0)
+        KillTimer(m_nStatusTimer);
+}
+
+void CClassListDlg::OnClearAll()
+{
+    const int nCount = m_classList.GetCount();
+    {
+        CRedrawSuspended suspended(m_classList);
+        for (int i = 0; i < nCount; ++i)
+            m_classList.SetCheck(i, 0);
+    }
+    EnableEditing(FALSE);
+    SetStatus("Selections cleared.");
+}
+
+void CClassListDlg::OnSelectAll()
+{
+    const int nCount = m_classList.GetCount();
+    {
+        CRedrawSuspended suspended(m_classList);
+        for (int i = 0; i < nCount; ++i)
+            m_classList.SetCheck(i, 1);
+    }
+    EnableEditing(TRUE);
+    SetStatus("All items selected.");
+}
+
+void CClassListDlg::ShowAllClasses()
+{
+    FillList(TRUE);
+}
+
+void CClassListDlg::ShowWaterClasses()
+{
+    FillList(FALSE);
+}
+
+void CClassListDlg::FillList(BOOL bAll)
+{
+    {
+        CRedrawSuspended suspended(m_classList);
+        m_classList.ResetContent();
+        // The count is read anew for every line, as the table is the file's.
+        for (DWORD i = 0; i < (bAll ? g_classListFile.classCount : g_classListFile.waterCount); ++i)
+            AddListEntry(int(i), bAll ? g_classListFile.classRecords[i] : g_classListFile.waterRecords[i]);
+        m_classList.SetSel(0, TRUE);
+    }
+    ShowSelectedTexture();
+    m_bShowingAll = bAll ? 1 : 0;
+    m_btnShowAll.EnableWindow(!bAll);
+    m_btnShowWater.EnableWindow(bAll);
+    SetStatus(bAll ? "All textures listed." : "Textures with WATER surface type listed.");
+}
+
+void CClassListDlg::OnUpdate()
+{
+    DWORD code = 0;
+    const int nChoice = m_cbSurfaceType.GetCurSel();
+    if (nChoice != CB_ERR) {
+        code = static_cast<DWORD>(m_cbSurfaceType.GetItemData(nChoice));
+    } else {
+        // Text typed into the box counts only when it names a surface type;
+        // anything else would store a code the game does not know.
+        char szTyped[kTextSize] = {};
+        m_cbSurfaceType.GetWindowText(szTyped, kTextSize);
+        int i = 0;
+        while (i < SurfaceTypeChoiceCount && ::lstrcmpiA(szTyped, SurfaceTypeChoices[i].name) != 0)
+            ++i;
+        if (i == SurfaceTypeChoiceCount) {
+            SetStatus(kInvalidSurfaceType);
+            return;
+        }
+        code = SurfaceTypeChoices[i].code;
+    }
+
+    BYTE* records[CLASS_TABLE_SIZE];
+    DWORD nRecords = 0;
+    const int nCount = m_classList.GetCount();
+    for (int i = 0; i < nCount && nRecords < CLASS_TABLE_SIZE; ++i)
+        if (m_classList.GetCheck(i) == 1)
+            records[nRecords++] = reinterpret_cast<BYTE*>(m_classList.GetItemData(i));
+    ApplySurfaceType(code, records, nRecords);
+    m_bModified = 1;
+
+    if (!ScanClassList(&g_classListFile)) {
+        ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
+        return;
+    }
+    FillList(m_bShowingAll);
+    SetStatus("Classlist updated.");
+}
+
+void CClassListDlg::OnDefault()
+{
+    ResetSurfaceTypes();
+    m_bModified = 1;
+    if (!ScanClassList(&g_classListFile)) {
+        ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
+        return;
+    }
+    FillList(m_bShowingAll);
+    SetStatus("Classlist reset to default surface types.");
+}
+
+void CClassListDlg::OnQuit()
+{
+    // The edits are in the file already: nothing to save or ask.
+    OnOK();
+}
+
+void CClassListDlg::OnDblClkClassList()
+{
+    int nIndex = -1;
+    if (m_classList.GetSelItems(1, &nIndex) != 1)
+        return;
+    m_classList.SetCheck(nIndex, m_classList.GetCheck(nIndex) == 0 ? 1 : 0);
+}
+
+void CClassListDlg::EnableEditing(BOOL bEnable)
+{
+    EnableControl(m_hWnd, IDC_UPDATE, bEnable);
+    EnableControl(m_hWnd, IDC_SURFACE_TYPE, bEnable);
+}

@@ -1,0 +1,68 @@
+// The main dialog: the texture classes of CLASSLIST.BGL with a tick box each,
+// a preview of the selected class's texture, the surface type box, the
+// commands and the status line.
+#pragma once
+
+#include <memory>
+
+#include "framework/afxwin.h"
+#include "ui/anchor_dialog.h"
+#include "ui/preview_static.h"
+
+#if defined(__GNUC__)
+#define TURFWISE_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define TURFWISE_PRINTF(fmt, args)
+#endif
+
+class CClassListDlg : public CAnchorDialog {
+public:
+    explicit CClassListDlg(CWnd* pParent = nullptr);
+    ~CClassListDlg() override;
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
+
+    void SetStatus(LPCSTR lpszFormat, ...) TURFWISE_PRINTF(2, 3);
+    void ShowMessage(UINT nType, LPCSTR lpszFormat, ...) TURFWISE_PRINTF(3, 4);
+    // 1 when the class's line was inserted at nPosition with the record as its
+    // item data; 0 with 87 as the last-error code otherwise.
+    int AddListEntry(int nPosition, BYTE* pRecord);
+    void ShowSelectedTexture();
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnPaint();
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnClearAll();
+    afx_msg void OnDefault();
+    afx_msg void OnSelectAll();
+    afx_msg void ShowAllClasses();
+    afx_msg void ShowWaterClasses();
+    afx_msg void OnUpdate();
+    afx_msg void OnQuit();
+    afx_msg void OnDblClkClassList();
+    afx_msg void OnTimer(UINT_PTR nIDEvent);
+    afx_msg void OnDestroy();
+
+    DECLARE_MESSAGE_MAP()
+
+    CButton m_btnShowWater;
+    CButton m_btnShowAll;
+    CComboBox m_cbSurfaceType;
+    CPreviewStatic m_preview;
+    CCheckListBox m_classList;
+    int m_bModified;       // Default or Update has written to the file this run
+    int m_bShowingAll;     // 1 all classes listed, 0 the water classes only
+    UINT_PTR m_nStatusTimer;
+    HICON m_hIcon;
+    std::unique_ptr<CFont> m_pListFont;
+    CToolTipCtrl m_toolTip;
+
+private:
+    // Shared by Show All and Show Water.
+    void FillList(BOOL bAll);
+    void EnableEditing(BOOL bEnable);
+};
