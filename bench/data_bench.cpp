@@ -216,16 +216,19 @@ void BM_UpdateRoundTrip(benchmark::State& state, Sample* s)
     state.counters["classes"] = benchmark::Counter(static_cast<double>(ticked.size()));
 }
 
-// Prints the usual table, then remembers the fastest repetition of each
-// benchmark for the summary.
+// Prints the usual table, then remembers for the summary the fastest
+// repetition of each benchmark, or its median when only aggregates are kept.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
+            if (run.error_occurred)
                 continue;
-            double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median)
+                continue;
+            double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             auto [it, fresh] = best_.emplace(run.run_name.function_name, seconds);
             if (!fresh)
                 it->second = std::min(it->second, seconds);

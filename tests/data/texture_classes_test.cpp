@@ -492,28 +492,4 @@ TEST_F(MappedClassList, DefaultResetsByPositionAndLeavesTheRestAlone)
     ExpectOnDisk(now);
 }
 
-TEST_F(MappedClassList, DefaultOnAShortFileStopsAtItsLastClass)
-{
-    std::vector<uint8_t> bytes = BuildRealisticClassList(20);
-    Map(bytes);
-    ASSERT_EQ(classes_.size(), 20u);
-    // Scramble the types first so the reset has something to do.
-    BYTE* all[20];
-    std::copy(classes_.begin(), classes_.end(), all);
-    ApplySurfaceType(11, all, 20);
-    Rescan();
-    EXPECT_TRUE(WaterPositions().empty());
-
-    ResetSurfaceTypes();
-    Rescan();
-    ExpectTablesFollowTheFile();
-    std::vector<size_t> water{0};
-    for (size_t i = 9; i < 20; ++i)
-        water.push_back(i);
-    EXPECT_EQ(WaterPositions(), water);
-    // The realistic list already follows the defaults: back to the original bytes.
-    ExpectOnly({}, ViewBytes());
-    ExpectOnDisk(before_);
-}
-
 } // namespace
