@@ -11,6 +11,11 @@
 
 class CWnd;
 
+// The framework's standard help command.
+#ifndef ID_HELP
+#define ID_HELP 0xE146
+#endif
+
 class CWinApp : public CCmdTarget {
 public:
     // lpszAppName null: the name is the executable's file name without extension.

@@ -1,0 +1,371 @@
+// CCheckListBox on a real owner-drawn list box, driven by posted mouse and
+// keyboard messages through the dialog's modal loop.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/afxwin.h"
+#include "tests/framework/dialog_script.h"
+#include "tests/framework/test_dialogs.h"
+
+namespace {
+
+class CCheckListDlg : public CDialog {
+public:
+    CCheckListDlg() : CDialog(IDD_FW_CHECKLIST) {}
+
+    CCheckListBox m_list;
+    std::vector<std::pair<WPARAM, LPARAM>> m_commands;  // every WM_COMMAND from the list
+
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        for (int i = 0; i < 6; ++i) {
+            const std::string text = "a" + std::to_string(i);
+            const int nIndex = m_list.AddString(text.c_str());
+            m_list.SetItemData(nIndex, 100 + i);
+        }
+        return TRUE;
+    }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_COMMAND && LOWORD(wParam) == IDC_FW_LIST)
+            m_commands.emplace_back(wParam, lParam);
+        return CDialog::WindowProc(message, wParam, lParam);
+    }
+
+    int Count(UINT nCode) const
+    {
+        int n = 0;
+        for (const auto& command : m_commands)
+            n += HIWORD(command.first) == nCode ? 1 : 0;
+        return n;
+    }
+
+    std::set<int> Checked() const
+    {
+        std::set<int> checked;
+        for (int i = 0; i < m_list.GetCount(); ++i)
+            if (m_list.GetCheck(i) == 1)
+                checked.insert(i);
+        return checked;
+    }
+
+    std::set<std::string> CheckedTexts() const
+    {
+        std::set<std::string> texts;
+        for (int i : Checked()) {
+            char szText[64] = {};
+            m_list.GetText(i, szText);
+            texts.insert(szText);
+        }
+        return texts;
+    }
+
+    std::set<int> Selected() const
+    {
+        std::set<int> selected;
+        for (int i = 0; i < m_list.GetCount(); ++i)
+            if (m_list.GetSel(i) > 0)
+                selected.insert(i);
+        return selected;
+    }
+
+    void Select(std::initializer_list<int> lines)
+    {
+        m_list.SetSel(-1, FALSE);
+        for (int i : lines)
+            m_list.SetSel(i, TRUE);
+    }
+
+    // A point on line i: on its check box, or on its text.
+    int LineY(int i) const { return i * m_list.GetItemHeight(0) + m_list.GetItemHeight(0) / 2; }
+    static constexpr int kBoxX = 6;
+    static constexpr int kTextX = 60;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_FW_LIST, m_list); }
+};
+
+using CScriptedCheckListDlg = ScriptedDialog<CCheckListDlg>;
+
+TEST(CheckListBoxMouse, ClickOnAnUnselectedLinesBoxTogglesItAndSelectsIt)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] { PostClick(dlg.m_list.m_hWnd, dlg.kBoxX, dlg.LineY(2)); });
+    dlg.Then([&] {
+        EXPECT_EQ(std::set<int>{2}, dlg.Checked());
+        EXPECT_EQ(std::set<int>{2}, dlg.Selected());
+        ASSERT_EQ(1, dlg.Count(CLBN_CHKCHANGE));
+        for (const auto& command : dlg.m_commands) {
+            if (HIWORD(command.first) == CLBN_CHKCHANGE) {
+                EXPECT_EQ(reinterpret_cast<LPARAM>(dlg.m_list.m_hWnd), command.second);
+            }
+        }
+        // The line is selected now: the next click unticks it and keeps the selection.
+        PostClick(dlg.m_list.m_hWnd, dlg.kBoxX, dlg.LineY(2));
+    });
+    dlg.Then([&] {
+        EXPECT_EQ(std::set<int>{}, dlg.Checked());
+        EXPECT_EQ(std::set<int>{2}, dlg.Selected());
+        EXPECT_EQ(2, dlg.Count(CLBN_CHKCHANGE));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxMouse, ClickOnASelectedLinesBoxGivesTheWholeSelectionItsNewState)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        dlg.Select({1, 3, 4});
+        dlg.m_list.SetCheck(3, 1);
+        dlg.m_list.SetCheck(5, 1);  // not selected: left alone
+        PostClick(dlg.m_list.m_hWnd, dlg.kBoxX, dlg.LineY(1));
+    });
+    dlg.Then([&] {
+        EXPECT_EQ((std::set<int>{1, 3, 4, 5}), dlg.Checked());
+        EXPECT_EQ((std::set<int>{1, 3, 4}), dlg.Selected());
+        EXPECT_EQ(1, dlg.Count(CLBN_CHKCHANGE));
+        PostClick(dlg.m_list.m_hWnd, dlg.kBoxX, dlg.LineY(4));
+    });
+    dlg.Then([&] {
+        EXPECT_EQ(std::set<int>{5}, dlg.Checked());
+        EXPECT_EQ((std::set<int>{1, 3, 4}), dlg.Selected());
+        EXPECT_EQ(2, dlg.Count(CLBN_CHKCHANGE));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxMouse, ClickOnTheTextSelectsWithoutTicking)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        dlg.Select({1, 3});
+        PostClick(dlg.m_list.m_hWnd, dlg.kTextX, dlg.LineY(4));
+    });
+    dlg.Then([&] {
+        EXPECT_EQ(std::set<int>{}, dlg.Checked());
+        EXPECT_EQ(std::set<int>{4}, dlg.Selected());
+        EXPECT_EQ(0, dlg.Count(CLBN_CHKCHANGE));
+        EXPECT_EQ(1, dlg.Count(LBN_SELCHANGE));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxMouse, DoubleClickOnTheBoxIsTwoTogglesAndNoDoubleClickNotification)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        PostClick(dlg.m_list.m_hWnd, dlg.kBoxX, dlg.LineY(1));
+        PostClick(dlg.m_list.m_hWnd, dlg.kBoxX, dlg.LineY(1), WM_LBUTTONDBLCLK);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ(std::set<int>{}, dlg.Checked());
+        EXPECT_EQ(2, dlg.Count(CLBN_CHKCHANGE));
+        EXPECT_EQ(0, dlg.Count(LBN_DBLCLK));
+        // On the text a double click is the list box's own.
+        PostClick(dlg.m_list.m_hWnd, dlg.kTextX, dlg.LineY(3));
+        PostClick(dlg.m_list.m_hWnd, dlg.kTextX, dlg.LineY(3), WM_LBUTTONDBLCLK);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ(std::set<int>{}, dlg.Checked());
+        EXPECT_EQ(1, dlg.Count(LBN_DBLCLK));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxKeyboard, SpaceTogglesTheCaretLineAndTheSelectionFollows)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        dlg.Select({2, 3});
+        dlg.m_list.SendMessage(LB_SETCARETINDEX, 3, FALSE);
+        PostKey(dlg.m_list.m_hWnd, VK_SPACE);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ((std::set<int>{2, 3}), dlg.Checked());
+        EXPECT_EQ((std::set<int>{2, 3}), dlg.Selected());
+        EXPECT_EQ(1, dlg.Count(CLBN_CHKCHANGE));
+        PostKey(dlg.m_list.m_hWnd, VK_SPACE);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ(std::set<int>{}, dlg.Checked());
+        EXPECT_EQ((std::set<int>{2, 3}), dlg.Selected());
+        EXPECT_EQ(2, dlg.Count(CLBN_CHKCHANGE));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxState, ItemDataIsTheListBoxsOwnAndApartFromTheTicks)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        HWND hList = dlg.m_list.m_hWnd;
+        for (int i = 0; i < 6; ++i)
+            dlg.m_list.SetCheck(i, i % 2);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(100 + i, ::SendMessageA(hList, LB_GETITEMDATA, i, 0));
+        ::SendMessageA(hList, LB_SETITEMDATA, 3, 0x7EADBEEF);
+        EXPECT_EQ(0x7EADBEEF, ::SendMessageA(hList, LB_GETITEMDATA, 3, 0));
+        EXPECT_EQ((std::set<int>{1, 3, 5}), dlg.Checked());
+        // Any non-zero state reads back as 1; indexes that are no line read 0.
+        dlg.m_list.SetCheck(0, 7);
+        EXPECT_EQ(1, dlg.m_list.GetCheck(0));
+        EXPECT_EQ(0, dlg.m_list.GetCheck(6));
+        EXPECT_EQ(0, dlg.m_list.GetCheck(-1));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxState, TicksFollowTheirLinesThroughMessagesSentToTheWindow)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        HWND hList = dlg.m_list.m_hWnd;
+        dlg.m_list.SetCheck(1, 1);
+        dlg.m_list.SetCheck(3, 1);
+        const std::set<std::string> ticked = {"a1", "a3"};
+
+        EXPECT_EQ(3, ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("a25")));  // sorted in
+        EXPECT_EQ(ticked, dlg.CheckedTexts());
+        ::SendMessageA(hList, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>("first"));
+        EXPECT_EQ(ticked, dlg.CheckedTexts());
+        ::SendMessageA(hList, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("last"));
+        EXPECT_EQ(ticked, dlg.CheckedTexts());
+        EXPECT_EQ(0, dlg.m_list.GetCheck(dlg.m_list.GetCount() - 1));
+
+        ::SendMessageA(hList, LB_DELETESTRING, 2, 0);  // "a1"
+        EXPECT_EQ(std::set<std::string>{"a3"}, dlg.CheckedTexts());
+        ::SendMessageA(hList, LB_DELETESTRING, 0, 0);
+        EXPECT_EQ(std::set<std::string>{"a3"}, dlg.CheckedTexts());
+        EXPECT_EQ(LB_ERR, ::SendMessageA(hList, LB_DELETESTRING, 99, 0));
+        EXPECT_EQ(std::set<std::string>{"a3"}, dlg.CheckedTexts());
+
+        ::SendMessageA(hList, LB_RESETCONTENT, 0, 0);
+        EXPECT_EQ(0, dlg.m_list.GetCheck(0));
+        ::SendMessageA(hList, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>("again"));
+        EXPECT_EQ(0, dlg.m_list.GetCheck(0));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+// Counts the messages that reach one window while it is installed.
+class MessageCounter {
+public:
+    explicit MessageCounter(HWND hWnd)
+    {
+        s_hWnd = hWnd;
+        s_nCount = 0;
+        m_hHook = ::SetWindowsHookExA(WH_CALLWNDPROC, Hook, nullptr, ::GetCurrentThreadId());
+    }
+    ~MessageCounter() { ::UnhookWindowsHookEx(m_hHook); }
+    int Count() const { return s_nCount; }
+
+private:
+    static LRESULT CALLBACK Hook(int nCode, WPARAM wParam, LPARAM lParam)
+    {
+        if (nCode == HC_ACTION && reinterpret_cast<CWPSTRUCT*>(lParam)->hwnd == s_hWnd)
+            ++s_nCount;
+        return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+    }
+    static inline HWND s_hWnd = nullptr;
+    static inline int s_nCount = 0;
+    HHOOK m_hHook;
+};
+
+TEST(CheckListBoxState, ReadingTicksSendsTheListNoMessage)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        for (int i = 0; i < 1018; ++i)
+            dlg.m_list.AddString("b");
+        ASSERT_EQ(1024, dlg.m_list.GetCount());
+        MessageCounter counter(dlg.m_list.m_hWnd);
+        ::SendMessageA(dlg.m_list.m_hWnd, LB_GETCOUNT, 0, 0);
+        int nTicked = 0;
+        for (int i = 0; i < 1024; ++i)
+            nTicked += dlg.m_list.GetCheck(i);
+        EXPECT_EQ(0, nTicked);
+        EXPECT_EQ(1, counter.Count());  // the LB_GETCOUNT only
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+int TextHeight(HFONT hFont)
+{
+    HDC hDC = ::GetDC(nullptr);
+    HGDIOBJ hOld = ::SelectObject(hDC, hFont);
+    TEXTMETRICA tm{};
+    ::GetTextMetricsA(hDC, &tm);
+    ::SelectObject(hDC, hOld);
+    ::ReleaseDC(nullptr, hDC);
+    return tm.tmHeight;
+}
+
+TEST(CheckListBoxLook, LineHeightFollowsTheFontButNeverUndercutsTheBox)
+{
+    CScriptedCheckListDlg dlg;
+    CFont large;
+    CFont tiny;
+    dlg.Then([&] {
+        ASSERT_TRUE(large.CreateFont(-30, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN, "Courier New"));
+        ASSERT_TRUE(tiny.CreateFont(-5, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN, "Courier New"));
+        ASSERT_GT(TextHeight(large), 14);
+        ASSERT_LT(TextHeight(tiny), 14);
+
+        dlg.m_list.SetFont(&large);
+        EXPECT_EQ(TextHeight(large), dlg.m_list.GetItemHeight(0));
+        // The dialog hands WM_MEASUREITEM to the list's object, which measures alike.
+        MEASUREITEMSTRUCT mis{ODT_LISTBOX, IDC_FW_LIST, 0, 0, 0, 0};
+        EXPECT_TRUE(dlg.SendMessage(WM_MEASUREITEM, IDC_FW_LIST, reinterpret_cast<LPARAM>(&mis)));
+        EXPECT_EQ(static_cast<UINT>(TextHeight(large)), mis.itemHeight);
+
+        dlg.m_list.SetFont(&tiny);
+        EXPECT_EQ(14, dlg.m_list.GetItemHeight(0));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+// Dark pixels in the check box cell of one line drawn into a memory DC.
+int DarkPixelsInBox(CCheckListBox& list, int nIndex)
+{
+    const int cx = 100, cy = list.GetItemHeight(0);
+    HDC hScreen = ::GetDC(nullptr);
+    HDC hDC = ::CreateCompatibleDC(hScreen);
+    HBITMAP hBitmap = ::CreateCompatibleBitmap(hScreen, cx, cy);
+    HGDIOBJ hOld = ::SelectObject(hDC, hBitmap);
+    DRAWITEMSTRUCT dis{ODT_LISTBOX, IDC_FW_LIST, static_cast<UINT>(nIndex), ODA_DRAWENTIRE, 0, list.m_hWnd, hDC,
+                       {0, 0, cx, cy}, 0};
+    list.DrawItem(&dis);
+    int nDark = 0;
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < 15; ++x) {
+            const COLORREF c = ::GetPixel(hDC, x, y);
+            nDark += GetRValue(c) + GetGValue(c) + GetBValue(c) < 200 ? 1 : 0;
+        }
+    ::SelectObject(hDC, hOld);
+    ::DeleteObject(hBitmap);
+    ::DeleteDC(hDC);
+    ::ReleaseDC(nullptr, hScreen);
+    return nDark;
+}
+
+TEST(CheckListBoxLook, TickedLinesShowATickInTheirBox)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        dlg.m_list.SetCheck(1, 1);
+        const int nUnticked = DarkPixelsInBox(dlg.m_list, 0);
+        const int nTicked = DarkPixelsInBox(dlg.m_list, 1);
+        EXPECT_GT(nTicked, nUnticked + 10) << "unticked " << nUnticked << ", ticked " << nTicked;
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+}  // namespace
