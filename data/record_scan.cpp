@@ -29,6 +29,71 @@ uint32_t ReportedLocation(const BYTE* record, uint64_t offset)
                               : static_cast<uint32_t>(offset);
 }
 
+// Enters a texture class record in the tables, or fails when they are full.
+inline bool EnterClass(ClassListFile* file, BYTE* record)
+{
+    if (file->classCount == CLASS_TABLE_SIZE)
+        return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    file->classRecords[file->classCount++] = record;
+    // Every water class is a class, so this table cannot fill first.
+    if (ReadLE16(record + 4) == SURFACE_WATER)
+        file->waterRecords[file->waterCount++] = record;
+    return true;
+}
+
+// Sizes the record at `pos`, `left` bytes before the end, reading nothing
+// beyond them, and enters a texture class record in the tables; or fails with
+// the scan's result. A length field that lies past the end, or a length too short to
+// hold the record's own length field, means the file is damaged there: taking
+// it would start the next record inside this one, so that an edit could
+// change how the file is walked.
+bool MeasureRecord(ClassListFile* file, BYTE* record, uint64_t pos, uint64_t left, uint64_t* length)
+{
+    const WORD opcode = ReadLE16(record);
+    switch (opcode) {
+    case 0x0000:
+        *length = 2;
+        return true;
+    case 0x0001:
+        if (left < 62 || (*length = ReadLE32(record + 58)) < 62)
+            return Fail(ERROR_INVALID_DATA);
+        return true;
+    case OPCODE_TEXTURE_NAME:
+        if (left < 4 || ReadLE16s(record + 2) < 4)
+            return Fail(ERROR_INVALID_DATA);
+        *length = static_cast<uint64_t>(ReadLE16s(record + 2));
+        return true;
+    case OPCODE_TEXTURE_LIST:
+        if (left < 6)
+            return Fail(ERROR_INVALID_DATA);
+        *length = 6 + 2 * static_cast<uint64_t>(ReadLE16(record + 4));
+        return true;
+    case OPCODE_TEXTURE_CLASS:
+        if (left < 10)
+            return Fail(ERROR_INVALID_DATA);
+        *length = 10;
+        return EnterClass(file, record);
+    }
+    switch (opcode & 0xFF) {
+    case 0x05:
+    case 0x0A:
+        *length = 11;
+        return true;
+    case 0x0E:
+        *length = 14;
+        return true;
+    case 0x15:
+        if (left < 7 || (*length = ReadLE16(record + 5)) < 7)
+            return Fail(ERROR_INVALID_DATA);
+        return true;
+    }
+    char text[MAX_PATH];
+    std::snprintf(text, sizeof text, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X", ReportedLocation(record, pos),
+                  opcode, opcode & 0xFF);
+    g_reportHook(text, "Turfwise - Debug");
+    return Fail(ERROR_INVALID_FUNCTION);
+}
+
 } // namespace
 
 void SetScanReportHook(ScanReportHook hook)
@@ -50,72 +115,13 @@ int ScanClassList(ClassListFile* file)
     const uint64_t size = view ? file->fileSize : 0;
 
     // Offsets, not pointers, and 64-bit: no record length can wrap the cursor.
-    // A length field that lies past the end, or a length that would not move
-    // the cursor forward, means the file is damaged there.
     uint64_t pos = 0;
     while (size - pos >= 2) {
         BYTE* record = view + pos;
         const uint64_t left = size - pos;
-        const WORD opcode = ReadLE16(record);
         uint64_t length;
-        switch (opcode) {
-        case 0x0000:
-            length = 2;
-            break;
-        case 0x0001:
-            if (left < 62)
-                return Fail(ERROR_INVALID_DATA);
-            length = ReadLE32(record + 58);
-            break;
-        case OPCODE_TEXTURE_NAME: {
-            if (left < 4)
-                return Fail(ERROR_INVALID_DATA);
-            int16_t signedLength = ReadLE16s(record + 2);
-            if (signedLength <= 0)
-                return Fail(ERROR_INVALID_DATA);
-            length = static_cast<uint64_t>(signedLength);
-            break;
-        }
-        case OPCODE_TEXTURE_LIST:
-            if (left < 6)
-                return Fail(ERROR_INVALID_DATA);
-            length = 6 + 2 * static_cast<uint64_t>(ReadLE16(record + 4));
-            break;
-        case OPCODE_TEXTURE_CLASS:
-            if (left < 10)
-                return Fail(ERROR_INVALID_DATA);
-            if (file->classCount == CLASS_TABLE_SIZE)
-                return Fail(ERROR_NOT_ENOUGH_MEMORY);
-            file->classRecords[file->classCount++] = record;
-            if (ReadLE16(record + 4) == SURFACE_WATER)
-                file->waterRecords[file->waterCount++] = record;
-            length = 10;
-            break;
-        default:
-            switch (opcode & 0xFF) {
-            case 0x05:
-            case 0x0A:
-                length = 11;
-                break;
-            case 0x0E:
-                length = 14;
-                break;
-            case 0x15:
-                if (left < 7)
-                    return Fail(ERROR_INVALID_DATA);
-                length = ReadLE16(record + 5);
-                break;
-            default: {
-                char text[MAX_PATH];
-                std::snprintf(text, sizeof text, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X",
-                              ReportedLocation(record, pos), opcode, opcode & 0xFF);
-                g_reportHook(text, "Turfwise - Debug");
-                return Fail(ERROR_INVALID_FUNCTION);
-            }
-            }
-        }
-        if (length == 0)
-            return Fail(ERROR_INVALID_DATA);
+        if (!MeasureRecord(file, record, pos, left, &length))
+            return 0;
         if (length >= left)
             break;
         pos += length;

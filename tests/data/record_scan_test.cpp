@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -88,7 +89,8 @@ TEST_F(RecordScan, TextureListLengthFollowsItsEntryCount)
 
 TEST_F(RecordScan, UnrecognisedRecordIsReportedAndKeepsWhatCameBefore)
 {
-    for (uint16_t opcode : {0x0100, 0x01A1, 0x0143, 0x0002, 0xFFFF}) {
+    for (uint16_t opcode : {0x0100, 0x01A1, 0x0143, 0x0002, 0xFFFF})
+        for (size_t padding : {0, 80}) {
         SCOPED_TRACE(opcode);
         g_report = Report();
         ClassListBuilder b;
@@ -96,6 +98,7 @@ TEST_F(RecordScan, UnrecognisedRecordIsReportedAndKeepsWhatCameBefore)
         b.AddEleven(0x0105);
         size_t bad = b.AddRaw({static_cast<uint8_t>(opcode), static_cast<uint8_t>(opcode >> 8), 0, 0});
         b.AddClass(2, 2, 0);
+        b.AddRaw(std::vector<uint8_t>(padding, 0));
 
         SetLastError(0);
         EXPECT_EQ(Scan(b.Bytes()), 0);
@@ -111,7 +114,7 @@ TEST_F(RecordScan, UnrecognisedRecordIsReportedAndKeepsWhatCameBefore)
         std::snprintf(expected, sizeof expected, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X", where,
                       opcode, opcode & 0xFF);
         EXPECT_EQ(g_report.text, expected);
-    }
+        }
 }
 
 TEST_F(RecordScan, WalkEndsCleanlyAtOrPastTheEnd)
@@ -158,26 +161,41 @@ TEST_F(RecordScan, DamagedLengthsStopTheScanWithInvalidData)
     const Case cases[] = {
         {"0x0001 length 0", longWithZero},
         {"0x0001 length field past the end", {0x01, 0x00, 1, 2, 3}},
+        {"0x0001 length shorter than its own length field", [] {
+             std::vector<uint8_t> r(70, 0);
+             r[0] = 0x01;
+             r[58] = 61;
+             return r;
+         }()},
         {"0x0043 length 0", {0x43, 0x00, 0x00, 0x00}},
+        {"0x0043 length 3", {0x43, 0x00, 0x03, 0x00, 0, 0}},
         {"0x0043 negative length", {0x43, 0x00, 0xF6, 0xFF, 0, 0}},
         {"0x0043 length field past the end", {0x43, 0x00, 0x10}},
         {"0x0064 count past the end", {0x64, 0x00, 0, 0, 1}},
         {"0x0015 length 0", {0x15, 0x00, 0, 0, 0, 0, 0, 0}},
+        {"0xA115 length 1", {0x15, 0xA1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0}},
         {"0x0815 length field past the end", {0x15, 0x08, 0, 0, 0, 9}},
         {"truncated texture class record", {0xA1, 0x00, 1, 0, 2, 0, 10, 0, 0}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // With and without a long run of records behind: the scan takes a
+    // different road where fewer bytes are left.
+    for (const Case& c : cases)
+        for (size_t padding : {0, 80}) {
+        bool atTheEnd = std::strstr(c.what, "past the end") || std::strstr(c.what, "truncated");
+        if (padding && atTheEnd)
+            continue;
+        SCOPED_TRACE(std::string(c.what) + (padding ? ", padded" : ""));
         ClassListBuilder b;
         b.AddClass(1, 2, 0);
         b.AddRaw(c.tail);
+        b.AddRaw(std::vector<uint8_t>(padding, 0));
         SetLastError(0);
         EXPECT_EQ(Scan(b.Bytes()), 0);
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
         EXPECT_EQ(file_.classCount, 1u);     // the truncated class is not entered
         EXPECT_EQ(file_.waterCount, 1u);
         EXPECT_EQ(g_report.count, 0);
-    }
+        }
 }
 
 TEST_F(RecordScan, TablesHoldAtMost1024Classes)
