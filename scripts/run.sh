@@ -44,8 +44,9 @@ echo "Demo game folder: $demo"
 
 "$here/wine-prefix.sh"
 winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# Turfwise is a 32-bit program: it reads the 32-bit view of the registry.
 wine reg add 'HKLM\SOFTWARE\Microsoft\Microsoft Games\Combat Flight Simulator\1.00' \
-    /v PATH /t REG_SZ /d "$(winpath "$demo")" /f >/dev/null
+    /v PATH /t REG_SZ /d "$(winpath "$demo")" /reg:32 /f >/dev/null
 
 if [ -n "${DISPLAY:-}" ]; then
     TURFWISE_WINE_TIMEOUT=0 exec "$here/wine-run.sh" "$exe"

@@ -208,7 +208,7 @@ std::vector<uint8_t> PaintTextureBmp(const std::string& textureName, int size)
     return out;
 }
 
-bool WriteDemoGameFolder(const std::string& folder, int classCount)
+bool WriteDemoGameFolder(const std::string& folder, int classCount, int textureSize)
 {
     namespace fs = std::filesystem;
     const fs::path root(folder);
@@ -243,7 +243,7 @@ bool WriteDemoGameFolder(const std::string& folder, int classCount)
         while (start > 0 && std::isalnum(list[start - 1]))
             --start;
         std::string name(list.begin() + long(start), list.begin() + long(at + 4));
-        if (!write(textures / name, PaintTextureBmp(name)))
+        if (!write(textures / name, PaintTextureBmp(name, textureSize)))
             return false;
     }
     return true;

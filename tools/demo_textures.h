@@ -14,4 +14,4 @@ std::vector<uint8_t> PaintTextureBmp(const std::string& textureName, int size = 
 // `folder`\Scenery\All\Scenery\CLASSLIST.BGL built by BuildRealisticClassList,
 // and `folder`\Texture\<name> for every texture it names. Returns false with
 // a message on stderr if anything cannot be written.
-bool WriteDemoGameFolder(const std::string& folder, int classCount);
+bool WriteDemoGameFolder(const std::string& folder, int classCount, int textureSize = 128);
