@@ -1,0 +1,338 @@
+// CPreviewStatic: loading bitmap files, painting the stretched picture and the
+// caption into memory device contexts, and freeing the bitmap.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/framework/dialog_script.h"
+#include "tests/ui/controls_test_dialogs.h"
+#include "ui/preview_static.h"
+
+namespace {
+
+class CPreviewProbe : public CPreviewStatic {
+public:
+    using CPreviewStatic::m_bmInfo;
+    using CPreviewStatic::m_hBitmap;
+    int m_nDrawItem = 0;
+
+    void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override
+    {
+        ++m_nDrawItem;
+        CPreviewStatic::DrawItem(lpDrawItemStruct);
+    }
+};
+
+class CPreviewDlg : public CDialog {
+public:
+    CPreviewDlg() : CDialog(IDD_PREVIEW_TEST) {}
+    CPreviewProbe m_preview;
+    CPreviewProbe m_centered;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override
+    {
+        DDX_Control(pDX, IDC_PV_PREVIEW, m_preview);
+        DDX_Control(pDX, IDC_PV_CENTERED, m_centered);
+    }
+};
+
+using CScriptedPreviewDlg = ScriptedDialog<CPreviewDlg>;
+
+// Writes a 24-bit bottom-up .bmp file whose pixel (x, y), y from the top, is pixel(x, y).
+std::string WriteBitmapFile(const char* name, int cx, int cy, const std::function<COLORREF(int, int)>& pixel)
+{
+    char szDir[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, szDir);
+    const std::string path = std::string(szDir) + name;
+    const int stride = (cx * 3 + 3) & ~3;
+    BITMAPFILEHEADER bf{};
+    BITMAPINFOHEADER bi{};
+    bi.biSize = sizeof(bi);
+    bi.biWidth = cx;
+    bi.biHeight = cy;
+    bi.biPlanes = 1;
+    bi.biBitCount = 24;
+    bi.biSizeImage = static_cast<DWORD>(stride * cy);
+    bf.bfType = 0x4D42;
+    bf.bfOffBits = sizeof(bf) + sizeof(bi);
+    bf.bfSize = bf.bfOffBits + bi.biSizeImage;
+    std::vector<uint8_t> rows(bi.biSizeImage);
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < cx; ++x) {
+            const COLORREF c = pixel(x, y);
+            uint8_t* p = &rows[static_cast<size_t>((cy - 1 - y) * stride + x * 3)];
+            p[0] = GetBValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetRValue(c);
+        }
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return path;
+    std::fwrite(&bf, sizeof(bf), 1, f);
+    std::fwrite(&bi, sizeof(bi), 1, f);
+    std::fwrite(rows.data(), 1, rows.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+// Each pixel carries its own coordinates: red 4x, green 4y.
+COLORREF Coordinates(int x, int y) { return RGB(x * 4, y * 4, 0x80); }
+
+// A 32-bit memory device context whose pixels can be read back.
+class Canvas {
+public:
+    Canvas(int cx, int cy, COLORREF fill) : m_cx(cx), m_cy(cy)
+    {
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        m_hDC = ::CreateCompatibleDC(nullptr);
+        m_hBitmap = ::CreateDIBSection(m_hDC, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_pBits), nullptr, 0);
+        m_hOld = ::SelectObject(m_hDC, m_hBitmap);
+        HBRUSH hBrush = ::CreateSolidBrush(fill);
+        RECT rc{0, 0, cx, cy};
+        ::FillRect(m_hDC, &rc, hBrush);
+        ::DeleteObject(hBrush);
+    }
+    ~Canvas()
+    {
+        ::SelectObject(m_hDC, m_hOld);
+        ::DeleteObject(m_hBitmap);
+        ::DeleteDC(m_hDC);
+    }
+    HDC DC() const { return m_hDC; }
+    COLORREF Pixel(int x, int y) const
+    {
+        ::GdiFlush();
+        const uint32_t v = m_pBits[y * m_cx + x];
+        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    }
+    // Rows holding white pixels.
+    std::set<int> WhiteRows() const
+    {
+        std::set<int> rows;
+        for (int y = 0; y < m_cy; ++y)
+            for (int x = 0; x < m_cx; ++x)
+                if (Pixel(x, y) == RGB(255, 255, 255))
+                    rows.insert(y);
+        return rows;
+    }
+
+private:
+    int m_cx, m_cy;
+    HDC m_hDC;
+    HBITMAP m_hBitmap;
+    HGDIOBJ m_hOld;
+    uint32_t* m_pBits = nullptr;
+};
+
+// Sizes the control so that its client area is cx by cy.
+void SetClientSize(CWnd& control, int cx, int cy)
+{
+    RECT rcWindow, rcClient;
+    control.GetWindowRect(&rcWindow);
+    control.GetClientRect(&rcClient);
+    ::SetWindowPos(control.m_hWnd, nullptr, 0, 0, rcWindow.right - rcWindow.left - rcClient.right + cx,
+                   rcWindow.bottom - rcWindow.top - rcClient.bottom + cy, SWP_NOMOVE | SWP_NOZORDER);
+    control.GetClientRect(&rcClient);
+    ASSERT_EQ(cx, rcClient.right);
+    ASSERT_EQ(cy, rcClient.bottom);
+}
+
+TEST(PreviewStaticLoad, LoadsReplacesReleasesAndKeepsThePictureOnFailure)
+{
+    const std::string first = WriteBitmapFile("turfwise_pv_first.bmp", 64, 64, Coordinates);
+    const std::string second = WriteBitmapFile("turfwise_pv_second.bmp", 8, 4, Coordinates);
+    const std::string text = WriteBitmapFile("turfwise_pv_text.bmp", 1, 1, Coordinates);
+    FILE* f = std::fopen(text.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    std::fputs("not a bitmap", f);
+    std::fclose(f);
+
+    CPreviewProbe preview;
+    EXPECT_EQ(1, preview.LoadBitmapFile(nullptr));
+    EXPECT_EQ(nullptr, preview.m_hBitmap);
+
+    EXPECT_EQ(static_cast<int>(sizeof(BITMAP)), preview.LoadBitmapFile(first.c_str()));
+    HBITMAP hFirst = preview.m_hBitmap;
+    ASSERT_NE(nullptr, hFirst);
+    EXPECT_EQ(64, preview.m_bmInfo.bmWidth);
+    EXPECT_EQ(64, preview.m_bmInfo.bmHeight);
+
+    const BITMAP infoBefore = preview.m_bmInfo;
+    EXPECT_EQ(0, preview.LoadBitmapFile("C:\\no\\such\\folder\\texture.bmp"));
+    EXPECT_EQ(0, preview.LoadBitmapFile(text.c_str()));
+    EXPECT_EQ(hFirst, preview.m_hBitmap);
+    EXPECT_EQ(0, std::memcmp(&infoBefore, &preview.m_bmInfo, sizeof(BITMAP)));
+    EXPECT_EQ(OBJ_BITMAP, static_cast<int>(::GetObjectType(hFirst)));
+
+    EXPECT_NE(0, preview.LoadBitmapFile(second.c_str()));
+    HBITMAP hSecond = preview.m_hBitmap;
+    EXPECT_EQ(8, preview.m_bmInfo.bmWidth);
+    EXPECT_EQ(4, preview.m_bmInfo.bmHeight);
+    EXPECT_EQ(0u, ::GetObjectType(hFirst));  // the replaced bitmap is freed
+
+    EXPECT_EQ(1, preview.LoadBitmapFile(nullptr));
+    EXPECT_EQ(nullptr, preview.m_hBitmap);
+    EXPECT_EQ(0u, ::GetObjectType(hSecond));
+}
+
+TEST(PreviewStaticLoad, DestroyingTheObjectFreesItsBitmap)
+{
+    const std::string path = WriteBitmapFile("turfwise_pv_owned.bmp", 4, 4, Coordinates);
+    auto* pPreview = new CPreviewProbe;
+    ASSERT_NE(0, pPreview->LoadBitmapFile(path.c_str()));
+    HBITMAP hBitmap = pPreview->m_hBitmap;
+    EXPECT_EQ(OBJ_BITMAP, static_cast<int>(::GetObjectType(hBitmap)));
+    delete pPreview;
+    EXPECT_EQ(0u, ::GetObjectType(hBitmap));
+}
+
+TEST(PreviewStaticPaint, BindingMakesItOwnerDrawnAndRepaintsDrawTheCaption)
+{
+    CScriptedPreviewDlg dlg;
+    dlg.Then([&] {
+        const DWORD dwStyle = dlg.m_preview.GetStyle();
+        EXPECT_EQ(static_cast<DWORD>(SS_OWNERDRAW), dwStyle & SS_TYPEMASK);
+        EXPECT_TRUE(dwStyle & SS_SUNKEN);
+        EXPECT_TRUE(dwStyle & WS_GROUP);
+        dlg.m_preview.m_nDrawItem = 0;
+        dlg.m_preview.Invalidate(TRUE);
+        dlg.m_preview.UpdateWindow();
+        EXPECT_EQ(1, dlg.m_preview.m_nDrawItem);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(PreviewStaticPaint, WithoutABitmapTheBackgroundIsTheButtonFace)
+{
+    CScriptedPreviewDlg dlg;
+    dlg.Then([&] {
+        SetClientSize(dlg.m_preview, 128, 96);
+        Canvas canvas(140, 100, RGB(255, 0, 255));
+        EXPECT_TRUE(dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.DC())));
+        const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+        int nWrong = 0;
+        for (int y = 0; y < 96; ++y)
+            for (int x = 0; x < 128; ++x)
+                nWrong += canvas.Pixel(x, y) != face ? 1 : 0;
+        EXPECT_EQ(0, nWrong);
+        EXPECT_EQ(RGB(255, 0, 255), canvas.Pixel(128, 0));  // nothing outside the client area
+        EXPECT_EQ(RGB(255, 0, 255), canvas.Pixel(0, 96));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(PreviewStaticPaint, TheWholeBitmapIsStretchedOverTheControl)
+{
+    const std::string path = WriteBitmapFile("turfwise_pv_64.bmp", 64, 64, Coordinates);
+    CScriptedPreviewDlg dlg;
+    dlg.Then([&] {
+        SetClientSize(dlg.m_preview, 128, 96);
+        ASSERT_NE(0, dlg.m_preview.LoadBitmapFile(path.c_str()));
+        Canvas canvas(128, 96, RGB(255, 0, 255));
+        ::SetStretchBltMode(canvas.DC(), HALFTONE);
+        EXPECT_TRUE(dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.DC())));
+        EXPECT_EQ(COLORONCOLOR, ::GetStretchBltMode(canvas.DC()));
+
+        // Every destination pixel shows the source pixel at its scaled position.
+        std::set<int> columns, rows;
+        int nWrong = 0;
+        for (int y = 0; y < 96; ++y)
+            for (int x = 0; x < 128; ++x) {
+                const COLORREF c = canvas.Pixel(x, y);
+                const int sx = GetRValue(c) / 4, sy = GetGValue(c) / 4;
+                columns.insert(sx);
+                rows.insert(sy);
+                if (GetBValue(c) != 0x80 || std::abs(sx - x * 64 / 128) > 1 || std::abs(sy - y * 64 / 96) > 1)
+                    ++nWrong;
+            }
+        EXPECT_EQ(0, nWrong);
+        EXPECT_EQ(64u, columns.size());  // the last column and row are shown too
+        EXPECT_EQ(64u, rows.size());
+        EXPECT_EQ(Coordinates(0, 0), canvas.Pixel(0, 0));
+        EXPECT_EQ(Coordinates(63, 63), canvas.Pixel(127, 95));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(PreviewStaticPaint, AOnePixelBitmapFillsTheControl)
+{
+    const std::string path = WriteBitmapFile("turfwise_pv_1.bmp", 1, 1, [](int, int) { return RGB(0, 160, 64); });
+    CScriptedPreviewDlg dlg;
+    dlg.Then([&] {
+        SetClientSize(dlg.m_preview, 128, 96);
+        ASSERT_NE(0, dlg.m_preview.LoadBitmapFile(path.c_str()));
+        Canvas canvas(128, 96, RGB(255, 0, 255));
+        dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.DC()));
+        int nWrong = 0;
+        for (int y = 0; y < 96; ++y)
+            for (int x = 0; x < 128; ++x)
+                nWrong += canvas.Pixel(x, y) != RGB(0, 160, 64) ? 1 : 0;
+        EXPECT_EQ(0, nWrong);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+// Sends the dialog the WM_DRAWITEM the static would send, drawing into canvas.
+void DrawThroughDialog(CDialog& dlg, CWnd& control, Canvas& canvas)
+{
+    DRAWITEMSTRUCT dis{ODT_STATIC, static_cast<UINT>(control.GetDlgCtrlID()), 0, ODA_DRAWENTIRE, 0, control.m_hWnd,
+                       canvas.DC(), {0, 0, 128, 96}, 0};
+    EXPECT_TRUE(dlg.SendMessage(WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis)));
+}
+
+TEST(PreviewStaticCaption, WhiteTextOnTopLeavesTheContextAsItWas)
+{
+    CScriptedPreviewDlg dlg;
+    dlg.Then([&] {
+        Canvas canvas(128, 96, RGB(0, 0, 0));
+        ::SetBkMode(canvas.DC(), OPAQUE);
+        ::SetTextColor(canvas.DC(), RGB(1, 2, 3));
+        dlg.m_preview.SetWindowText("texture.bmp");
+        DrawThroughDialog(dlg, dlg.m_preview, canvas);
+        EXPECT_EQ(OPAQUE, ::GetBkMode(canvas.DC()));
+        EXPECT_EQ(RGB(1, 2, 3), ::GetTextColor(canvas.DC()));
+
+        const std::set<int> rows = canvas.WhiteRows();
+        ASSERT_FALSE(rows.empty());
+        EXPECT_LT(*rows.rbegin(), 30);  // one line at the top
+        // Centred across: as much white left of the middle as right of it, roughly.
+        int nLeft = 0, nRight = 0;
+        for (int y : rows)
+            for (int x = 0; x < 128; ++x)
+                if (canvas.Pixel(x, y) == RGB(255, 255, 255))
+                    (x < 64 ? nLeft : nRight) += 1;
+        EXPECT_NEAR(nLeft, nRight, (nLeft + nRight) / 4);
+        // No background was painted behind the text.
+        EXPECT_EQ(RGB(0, 0, 0), canvas.Pixel(0, 0));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(PreviewStaticCaption, EmptyTextDrawsNothingAndCentreImageCentresVertically)
+{
+    CScriptedPreviewDlg dlg;
+    dlg.Then([&] {
+        Canvas empty(128, 96, RGB(0, 0, 0));
+        dlg.m_preview.SetWindowText("");
+        DrawThroughDialog(dlg, dlg.m_preview, empty);
+        EXPECT_TRUE(empty.WhiteRows().empty());
+
+        Canvas centred(128, 96, RGB(0, 0, 0));
+        DrawThroughDialog(dlg, dlg.m_centered, centred);
+        const std::set<int> rows = centred.WhiteRows();
+        ASSERT_FALSE(rows.empty());
+        EXPECT_GT(*rows.begin(), 30);
+        EXPECT_LT(*rows.rbegin(), 66);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+}  // namespace
