@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 
 #include "data/class_list_file.h"
-#include "tools/demo_textures.h"
 #include "ui/resource.h"
 
 namespace {
@@ -71,17 +68,6 @@ LPARAM Point(int x, int y)
 }
 
 } // namespace
-
-bool WaitUntil(const std::function<bool()>& fn, DWORD timeoutMs)
-{
-    const DWORD start = ::GetTickCount();
-    while (!fn()) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::Sleep(20);
-    }
-    return true;
-}
 
 DialogDriver::DialogDriver()
 {
@@ -304,97 +290,4 @@ INT_PTR DialogDriver::WaitForEnd(DWORD timeoutMs)
     if (::WaitForSingleObject(thread_, timeoutMs) != WAIT_OBJECT_0)
         return -2;
     return result_;
-}
-
-GameFolder::GameFolder()
-{
-    static std::atomic<int> counter{0};
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "turfwise-ui-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            std::to_string(counter++);
-    std::filesystem::create_directories(path_ + "\\Scenery\\All\\Scenery");
-    std::filesystem::create_directories(path_ + "\\Texture");
-
-    HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        char value[MAX_PATH] = {};
-        DWORD size = sizeof value - 1;
-        hadValue_ = ::RegQueryValueExA(key, GAME_REGISTRY_VALUE, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                                       &size) == ERROR_SUCCESS;
-        savedValue_ = value;
-        ::RegCloseKey(key);
-    }
-}
-
-GameFolder::~GameFolder()
-{
-    Unregister();
-    if (hadValue_) {
-        HKEY key;
-        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr) == ERROR_SUCCESS) {
-            ::RegSetValueExA(key, GAME_REGISTRY_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(savedValue_.c_str()),
-                             DWORD(savedValue_.size() + 1));
-            ::RegCloseKey(key);
-        }
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-void GameFolder::WriteClassList(const std::vector<uint8_t>& bytes) const
-{
-    std::ofstream(ClassListPath(), std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-std::vector<uint8_t> GameFolder::ReadClassList() const
-{
-    std::ifstream in(ClassListPath(), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void GameFolder::WriteTexture(const std::string& name) const
-{
-    std::vector<uint8_t> bmp = PaintTextureBmp(name, 16);
-    std::ofstream(TexturePath(name), std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
-}
-
-void GameFolder::Register() const
-{
-    HKEY key;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExA(key, GAME_REGISTRY_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(path_.c_str()),
-                     DWORD(path_.size() + 1));
-    ::RegCloseKey(key);
-}
-
-void GameFolder::Unregister()
-{
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY);
-}
-
-COLORREF AverageColour(HWND hwnd)
-{
-    RECT r;
-    ::GetClientRect(hwnd, &r);
-    HDC dc = ::GetDC(hwnd);
-    unsigned long long red = 0, green = 0, blue = 0, n = 0;
-    for (int y = r.top + 2; y < r.bottom - 2; y += 3) {
-        for (int x = r.left + 2; x < r.right - 2; x += 3) {
-            COLORREF c = ::GetPixel(dc, x, y);
-            red += GetRValue(c);
-            green += GetGValue(c);
-            blue += GetBValue(c);
-            ++n;
-        }
-    }
-    ::ReleaseDC(hwnd, dc);
-    if (n == 0)
-        return 0;
-    return RGB(red / n, green / n, blue / n);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/ui/game_folder.h"
 #include "ui/class_list_dlg.h"
 
 // The dialog with its members in reach of the tests.
@@ -85,34 +86,3 @@ private:
     INT_PTR result_ = -2;
     bool ended_ = false;
 };
-
-// A scratch game folder, removed afterwards, registered as the game's folder
-// for as long as it lives; the previous registry value comes back after.
-class GameFolder {
-public:
-    GameFolder();
-    ~GameFolder();
-    GameFolder(const GameFolder&) = delete;
-    GameFolder& operator=(const GameFolder&) = delete;
-
-    const std::string& Path() const { return path_; }
-    std::string ClassListPath() const { return path_ + "\\Scenery\\All\\Scenery\\CLASSLIST.BGL"; }
-    std::string TexturePath(const std::string& name) const { return path_ + "\\Texture\\" + name; }
-
-    void WriteClassList(const std::vector<uint8_t>& bytes) const;
-    std::vector<uint8_t> ReadClassList() const;
-    void WriteTexture(const std::string& name) const;
-    // The registry entry, or none at all.
-    void Register() const;
-    static void Unregister();
-
-private:
-    std::string path_;
-    bool hadValue_ = false;
-    std::string savedValue_;
-};
-
-// The average colour of a window's client area as the screen shows it.
-COLORREF AverageColour(HWND hwnd);
-// Polls fn every 20 ms until it is true or the time is up.
-bool WaitUntil(const std::function<bool()>& fn, DWORD timeoutMs = 5000);

@@ -1,0 +1,226 @@
+// Turfwise.exe itself, started as a separate process the way a user starts
+// it: its resources, its start on a game folder, and what it leaves behind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/ui/game_folder.h"
+#include "tools/demo_textures.h"
+#include "tools/screen_capture.h"
+#include "ui/resource.h"
+
+namespace {
+
+// Beside the test program's build folder: <build>\ui\Turfwise.exe.
+std::string BuildPath(const char* relative)
+{
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    for (int up = 0; up < 3; ++up)
+        path.erase(path.find_last_of("\\/"));
+    return path + "\\" + relative;
+}
+
+std::string TurfwiseExe()
+{
+    return BuildPath("ui\\Turfwise.exe");
+}
+
+std::string VersionString(const std::vector<char>& info, const char* name)
+{
+    char* value = nullptr;
+    UINT length = 0;
+    std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
+    if (!::VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length))
+        return "<missing>";
+    return length ? std::string(value) : std::string();
+}
+
+TEST(TurfwiseExe, CarriesItsVersionInformation)
+{
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeA(TurfwiseExe().c_str(), &ignored);
+    ASSERT_NE(size, 0u) << TurfwiseExe();
+    std::vector<char> info(size);
+    ASSERT_TRUE(::GetFileVersionInfoA(TurfwiseExe().c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 9273u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 9273u);
+    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, DWORD(VS_FF_PRIVATEBUILD | VS_FF_SPECIALBUILD));
+    EXPECT_EQ(fixed->dwFileOS, DWORD(VOS__WINDOWS32));
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
+
+    const char kName[] = "Turfwise Version 1.0.0.9273-W";
+    EXPECT_EQ(VersionString(info, "Comments"), kName);
+    EXPECT_EQ(VersionString(info, "FileDescription"), kName);
+    EXPECT_EQ(VersionString(info, "ProductName"), kName);
+    EXPECT_EQ(VersionString(info, "SpecialBuild"), kName);
+    EXPECT_EQ(VersionString(info, "FileVersion"), "1, 0, 0, 9273");
+    EXPECT_EQ(VersionString(info, "ProductVersion"), "1, 0, 0, 9273");
+    EXPECT_EQ(VersionString(info, "InternalName"), "Turfwise");
+    EXPECT_EQ(VersionString(info, "OriginalFilename"), "Turfwise.exe");
+    EXPECT_EQ(VersionString(info, "PrivateBuild"), "1.0.0.9273-W");
+    EXPECT_EQ(VersionString(info, "LegalTrademarks"), "");
+    EXPECT_NE(VersionString(info, "CompanyName"), "<missing>");
+    EXPECT_NE(VersionString(info, "LegalCopyright"), "<missing>");
+}
+
+#pragma pack(push, 2)
+struct GroupIconEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+TEST(TurfwiseExe, HasA32And16PixelIconAndNoManifest)
+{
+    HMODULE exe = ::LoadLibraryExA(TurfwiseExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe, nullptr);
+    HRSRC group = ::FindResourceA(exe, MAKEINTRESOURCEA(IDR_MAINFRAME), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
+    ASSERT_NE(group, nullptr);
+    const BYTE* data = static_cast<const BYTE*>(::LockResource(::LoadResource(exe, group)));
+    ASSERT_GE(::SizeofResource(exe, group), 6u);
+    const WORD count = *reinterpret_cast<const WORD*>(data + 4);
+    ASSERT_EQ(count, 2);
+    std::vector<int> sizes;
+    for (WORD i = 0; i < count; ++i) {
+        GroupIconEntry e;
+        std::memcpy(&e, data + 6 + i * sizeof e, sizeof e);
+        sizes.push_back(e.width);
+        EXPECT_EQ(e.height, e.width);
+        EXPECT_EQ(e.colours, 16);
+        EXPECT_EQ(e.bitCount, 4);
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
+    // A manifest with an execution level would switch off file virtualization.
+    EXPECT_EQ(::FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */), nullptr);
+    ::FreeLibrary(exe);
+}
+
+struct Found {
+    DWORD pid;
+    HWND dialog;
+    HWND other;
+};
+
+BOOL CALLBACK FindProcessWindows(HWND hwnd, LPARAM param)
+{
+    auto* f = reinterpret_cast<Found*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == f->pid && ::IsWindowVisible(hwnd)) {
+        if (::GetDlgItem(hwnd, IDC_CLASS_LIST))
+            f->dialog = hwnd;
+        else
+            f->other = hwnd;
+    }
+    return TRUE;
+}
+
+Found WindowsOf(DWORD pid)
+{
+    Found f = {pid, nullptr, nullptr};
+    ::EnumWindows(FindProcessWindows, reinterpret_cast<LPARAM>(&f));
+    return f;
+}
+
+std::wstring WindowTextW(HWND hwnd)
+{
+    wchar_t text[256] = {};
+    ::GetWindowTextW(hwnd, text, 256);
+    return text;
+}
+
+// With no window manager (Xvfb) Wine waits two seconds for each window it
+// hides; while the test runs, Turfwise's windows are left unmanaged.
+class UnmanagedWindows {
+public:
+    UnmanagedWindows()
+    {
+        HKEY key;
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
+            ::RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+            ::RegCloseKey(key);
+        }
+    }
+    ~UnmanagedWindows()
+    {
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Turfwise.exe");
+    }
+
+private:
+    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Turfwise.exe\\X11 Driver";
+};
+
+TEST(TurfwiseExe, RunsOnTheGameFolderWhateverItsArgumentsAndKeepsNoSettings)
+{
+    UnmanagedWindows unmanaged;
+    GameFolder game;
+    ASSERT_TRUE(WriteDemoGameFolder(game.Path(), 256, 64));
+    game.Register();
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvane\\Turfwise");
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvane");
+
+    for (const char* arguments : {"", " /x --help CLASSLIST.BGL"}) {
+        std::string commandLine = "\"" + TurfwiseExe() + "\"" + arguments;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                     &pi));
+        Found f = {};
+        EXPECT_TRUE(WaitUntil([&] { return (f = WindowsOf(pi.dwProcessId)).dialog || f.other; }, 15000));
+        ASSERT_NE(f.dialog, nullptr) << "a message box came first: " << (f.other ? "yes" : "no");
+        HWND list = ::GetDlgItem(f.dialog, IDC_CLASS_LIST);
+        EXPECT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 20);
+        wchar_t line[128] = {};
+        ::SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
+        EXPECT_EQ(std::wstring(line), L"  0 [1] WATER000.BMP Type= Water");
+        EXPECT_EQ(WindowTextW(::GetDlgItem(f.dialog, IDC_STATUS)), L"Ready");
+        EXPECT_EQ(WindowTextW(f.dialog), L"Turfwise");
+
+        if (*arguments == '\0') {
+            // The About box of the real program, owned by its main dialog.
+            ::PostMessageW(f.dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+            Found about = {};
+            EXPECT_TRUE(WaitUntil([&] { return (about = WindowsOf(pi.dwProcessId)).other != nullptr; }));
+            if (about.other) {
+                EXPECT_EQ(WindowTextW(about.other), L"About Turfwise...");
+                EXPECT_EQ(::GetWindow(about.other, GW_OWNER), f.dialog);
+                ::PostMessageW(about.other, WM_COMMAND, IDOK, 0);
+                EXPECT_TRUE(WaitUntil([&] { return WindowsOf(pi.dwProcessId).other == nullptr; }));
+            }
+            // The screenshot kept with the build.
+            ::SendMessageW(f.dialog, WM_NULL, 0, 0);
+            ::Sleep(300);
+            EXPECT_TRUE(CaptureWindowPng(f.dialog, BuildPath("turfwise-dialog.png")));
+        }
+
+        ::PostMessageW(f.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(::WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+        EXPECT_TRUE(WindowsOf(pi.dwProcessId).dialog == nullptr);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
+
+    HKEY settings = nullptr;
+    EXPECT_NE(::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Kelvane", 0, KEY_READ, &settings), ERROR_SUCCESS);
+    if (settings)
+        ::RegCloseKey(settings);
+}
+
+} // namespace
