@@ -281,8 +281,10 @@ TEST(CheckListBoxState, ReadingTicksSendsTheListNoMessage)
 {
     CScriptedCheckListDlg dlg;
     dlg.Then([&] {
+        dlg.m_list.SendMessage(WM_SETREDRAW, FALSE);
         for (int i = 0; i < 1018; ++i)
             dlg.m_list.AddString("b");
+        dlg.m_list.SendMessage(WM_SETREDRAW, TRUE);
         ASSERT_EQ(1024, dlg.m_list.GetCount());
         MessageCounter counter(dlg.m_list.m_hWnd);
         ::SendMessageA(dlg.m_list.m_hWnd, LB_GETCOUNT, 0, 0);
