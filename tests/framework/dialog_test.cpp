@@ -92,12 +92,11 @@ public:
     int m_nDrawItemAtParent = 0;
     int m_nInitDialog = 0;
     std::vector<MSG> m_preTranslated;
-    bool m_bExchangeOnInit = true;
 
     BOOL OnInitDialog() override
     {
         ++m_nInitDialog;
-        return m_bExchangeOnInit ? CBaseDlg::OnInitDialog() : TRUE;
+        return CBaseDlg::OnInitDialog();
     }
 
     BOOL PreTranslateMessage(MSG* pMsg) override
@@ -205,17 +204,6 @@ TEST(DDXControl, FirstExchangeSubclassesTheTemplateControl)
     // A second run binds the member to the new window.
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_EQ(2, dlg.m_btnOwnerDraw.m_nPreSubclass);
-}
-
-TEST(DDXControl, ControlStaysUnboundWithoutAnExchange)
-{
-    CScriptedTestDlg dlg;
-    dlg.m_bExchangeOnInit = false;
-    dlg.Then([&] {
-        EXPECT_EQ(nullptr, dlg.m_btnOwnerDraw.m_hWnd);
-        EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(::GetDlgItem(dlg.m_hWnd, IDC_FW_OWNERDRAW)));
-    });
-    EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
 TEST(DoModal, EnterEndsWithIdokThroughTheDefaultButton)

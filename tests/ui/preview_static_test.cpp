@@ -113,18 +113,21 @@ public:
         const uint32_t v = m_pBits[y * m_cx + x];
         return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
     }
-    // Rows holding white pixels.
-    std::set<int> WhiteRows() const
+    // Rows and columns holding white pixels.
+    std::set<int> WhiteRows() const { return WhiteLines(true); }
+    std::set<int> WhiteColumns() const { return WhiteLines(false); }
+
+private:
+    std::set<int> WhiteLines(bool bRows) const
     {
-        std::set<int> rows;
+        std::set<int> lines;
         for (int y = 0; y < m_cy; ++y)
             for (int x = 0; x < m_cx; ++x)
                 if (Pixel(x, y) == RGB(255, 255, 255))
-                    rows.insert(y);
-        return rows;
+                    lines.insert(bRows ? y : x);
+        return lines;
     }
 
-private:
     int m_cx, m_cy;
     HDC m_hDC;
     HBITMAP m_hBitmap;
@@ -210,72 +213,52 @@ TEST(PreviewStaticPaint, BindingMakesItOwnerDrawnAndRepaintsDrawTheCaption)
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
-TEST(PreviewStaticPaint, WithoutABitmapTheBackgroundIsTheButtonFace)
+// How many pixels of the 128 by 96 area at the top left fail right(x, y, colour).
+int WrongPixels(const Canvas& canvas, const std::function<bool(int, int, COLORREF)>& right)
 {
-    CScriptedPreviewDlg dlg;
-    dlg.Then([&] {
-        SetClientSize(dlg.m_preview, 128, 96);
-        Canvas canvas(140, 100, RGB(255, 0, 255));
-        EXPECT_TRUE(dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.DC())));
-        const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
-        int nWrong = 0;
-        for (int y = 0; y < 96; ++y)
-            for (int x = 0; x < 128; ++x)
-                nWrong += canvas.Pixel(x, y) != face ? 1 : 0;
-        EXPECT_EQ(0, nWrong);
-        EXPECT_EQ(RGB(255, 0, 255), canvas.Pixel(128, 0));  // nothing outside the client area
-        EXPECT_EQ(RGB(255, 0, 255), canvas.Pixel(0, 96));
-    });
-    EXPECT_EQ(IDOK, dlg.DoModal());
+    int nWrong = 0;
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 128; ++x)
+            nWrong += right(x, y, canvas.Pixel(x, y)) ? 0 : 1;
+    return nWrong;
 }
 
-TEST(PreviewStaticPaint, TheWholeBitmapIsStretchedOverTheControl)
+TEST(PreviewStaticPaint, EraseFillsTheButtonFaceOrStretchesTheWholeBitmap)
 {
-    const std::string path = WriteBitmapFile("turfwise_pv_64.bmp", 64, 64, Coordinates);
+    const std::string path64 = WriteBitmapFile("turfwise_pv_64.bmp", 64, 64, Coordinates);
+    const std::string path1 = WriteBitmapFile("turfwise_pv_1.bmp", 1, 1, [](int, int) { return RGB(0, 160, 64); });
     CScriptedPreviewDlg dlg;
     dlg.Then([&] {
         SetClientSize(dlg.m_preview, 128, 96);
-        ASSERT_NE(0, dlg.m_preview.LoadBitmapFile(path.c_str()));
-        Canvas canvas(128, 96, RGB(255, 0, 255));
-        ::SetStretchBltMode(canvas.DC(), HALFTONE);
-        EXPECT_TRUE(dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.DC())));
-        EXPECT_EQ(COLORONCOLOR, ::GetStretchBltMode(canvas.DC()));
+        Canvas face(140, 100, RGB(255, 0, 255));
+        EXPECT_TRUE(dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(face.DC())));
+        const COLORREF btnFace = ::GetSysColor(COLOR_BTNFACE);
+        EXPECT_EQ(0, WrongPixels(face, [&](int, int, COLORREF c) { return c == btnFace; }));
+        EXPECT_EQ(RGB(255, 0, 255), face.Pixel(128, 0));  // nothing outside the client area
+        EXPECT_EQ(RGB(255, 0, 255), face.Pixel(0, 96));
 
-        // Every destination pixel shows the source pixel at its scaled position.
+        ASSERT_NE(0, dlg.m_preview.LoadBitmapFile(path64.c_str()));
+        Canvas stretched(128, 96, RGB(255, 0, 255));
+        ::SetStretchBltMode(stretched.DC(), HALFTONE);
+        EXPECT_TRUE(dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(stretched.DC())));
+        EXPECT_EQ(COLORONCOLOR, ::GetStretchBltMode(stretched.DC()));
+        // Every pixel shows the source pixel at its scaled position, the last column and row included.
         std::set<int> columns, rows;
-        int nWrong = 0;
-        for (int y = 0; y < 96; ++y)
-            for (int x = 0; x < 128; ++x) {
-                const COLORREF c = canvas.Pixel(x, y);
-                const int sx = GetRValue(c) / 4, sy = GetGValue(c) / 4;
-                columns.insert(sx);
-                rows.insert(sy);
-                if (GetBValue(c) != 0x80 || std::abs(sx - x * 64 / 128) > 1 || std::abs(sy - y * 64 / 96) > 1)
-                    ++nWrong;
-            }
-        EXPECT_EQ(0, nWrong);
-        EXPECT_EQ(64u, columns.size());  // the last column and row are shown too
+        EXPECT_EQ(0, WrongPixels(stretched, [&](int x, int y, COLORREF c) {
+                      const int sx = GetRValue(c) / 4, sy = GetGValue(c) / 4;
+                      columns.insert(sx);
+                      rows.insert(sy);
+                      return GetBValue(c) == 0x80 && std::abs(sx - x * 64 / 128) <= 1 && std::abs(sy - y * 64 / 96) <= 1;
+                  }));
+        EXPECT_EQ(64u, columns.size());
         EXPECT_EQ(64u, rows.size());
-        EXPECT_EQ(Coordinates(0, 0), canvas.Pixel(0, 0));
-        EXPECT_EQ(Coordinates(63, 63), canvas.Pixel(127, 95));
-    });
-    EXPECT_EQ(IDOK, dlg.DoModal());
-}
+        EXPECT_EQ(Coordinates(0, 0), stretched.Pixel(0, 0));
+        EXPECT_EQ(Coordinates(63, 63), stretched.Pixel(127, 95));
 
-TEST(PreviewStaticPaint, AOnePixelBitmapFillsTheControl)
-{
-    const std::string path = WriteBitmapFile("turfwise_pv_1.bmp", 1, 1, [](int, int) { return RGB(0, 160, 64); });
-    CScriptedPreviewDlg dlg;
-    dlg.Then([&] {
-        SetClientSize(dlg.m_preview, 128, 96);
-        ASSERT_NE(0, dlg.m_preview.LoadBitmapFile(path.c_str()));
-        Canvas canvas(128, 96, RGB(255, 0, 255));
-        dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.DC()));
-        int nWrong = 0;
-        for (int y = 0; y < 96; ++y)
-            for (int x = 0; x < 128; ++x)
-                nWrong += canvas.Pixel(x, y) != RGB(0, 160, 64) ? 1 : 0;
-        EXPECT_EQ(0, nWrong);
+        ASSERT_NE(0, dlg.m_preview.LoadBitmapFile(path1.c_str()));
+        Canvas single(128, 96, RGB(255, 0, 255));
+        dlg.m_preview.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(single.DC()));
+        EXPECT_EQ(0, WrongPixels(single, [](int, int, COLORREF c) { return c == RGB(0, 160, 64); }));
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
@@ -288,49 +271,35 @@ void DrawThroughDialog(CDialog& dlg, CWnd& control, Canvas& canvas)
     EXPECT_TRUE(dlg.SendMessage(WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis)));
 }
 
-TEST(PreviewStaticCaption, WhiteTextOnTopLeavesTheContextAsItWas)
+TEST(PreviewStaticCaption, WhiteTextPlacedByStyleAndTheContextLeftAsItWas)
 {
     CScriptedPreviewDlg dlg;
     dlg.Then([&] {
-        Canvas canvas(128, 96, RGB(0, 0, 0));
-        ::SetBkMode(canvas.DC(), OPAQUE);
-        ::SetTextColor(canvas.DC(), RGB(1, 2, 3));
+        Canvas top(128, 96, RGB(0, 0, 0));
+        ::SetBkMode(top.DC(), OPAQUE);
+        ::SetTextColor(top.DC(), RGB(1, 2, 3));
         dlg.m_preview.SetWindowText("texture.bmp");
-        DrawThroughDialog(dlg, dlg.m_preview, canvas);
-        EXPECT_EQ(OPAQUE, ::GetBkMode(canvas.DC()));
-        EXPECT_EQ(RGB(1, 2, 3), ::GetTextColor(canvas.DC()));
-
-        const std::set<int> rows = canvas.WhiteRows();
+        DrawThroughDialog(dlg, dlg.m_preview, top);
+        EXPECT_EQ(OPAQUE, ::GetBkMode(top.DC()));
+        EXPECT_EQ(RGB(1, 2, 3), ::GetTextColor(top.DC()));
+        const std::set<int> rows = top.WhiteRows();
         ASSERT_FALSE(rows.empty());
         EXPECT_LT(*rows.rbegin(), 30);  // one line at the top
-        // Centred across: as much white left of the middle as right of it, roughly.
-        int nLeft = 0, nRight = 0;
-        for (int y : rows)
-            for (int x = 0; x < 128; ++x)
-                if (canvas.Pixel(x, y) == RGB(255, 255, 255))
-                    (x < 64 ? nLeft : nRight) += 1;
-        EXPECT_NEAR(nLeft, nRight, (nLeft + nRight) / 4);
-        // No background was painted behind the text.
-        EXPECT_EQ(RGB(0, 0, 0), canvas.Pixel(0, 0));
-    });
-    EXPECT_EQ(IDOK, dlg.DoModal());
-}
+        const std::set<int> columns = top.WhiteColumns();  // centred across
+        EXPECT_NEAR(64, (*columns.begin() + *columns.rbegin()) / 2, 4);
+        EXPECT_EQ(RGB(0, 0, 0), top.Pixel(0, 0));  // no background behind the text
 
-TEST(PreviewStaticCaption, EmptyTextDrawsNothingAndCentreImageCentresVertically)
-{
-    CScriptedPreviewDlg dlg;
-    dlg.Then([&] {
+        Canvas centred(128, 96, RGB(0, 0, 0));
+        DrawThroughDialog(dlg, dlg.m_centered, centred);  // SS_CENTERIMAGE
+        const std::set<int> centredRows = centred.WhiteRows();
+        ASSERT_FALSE(centredRows.empty());
+        EXPECT_GT(*centredRows.begin(), 30);
+        EXPECT_LT(*centredRows.rbegin(), 66);
+
         Canvas empty(128, 96, RGB(0, 0, 0));
         dlg.m_preview.SetWindowText("");
         DrawThroughDialog(dlg, dlg.m_preview, empty);
         EXPECT_TRUE(empty.WhiteRows().empty());
-
-        Canvas centred(128, 96, RGB(0, 0, 0));
-        DrawThroughDialog(dlg, dlg.m_centered, centred);
-        const std::set<int> rows = centred.WhiteRows();
-        ASSERT_FALSE(rows.empty());
-        EXPECT_GT(*rows.begin(), 30);
-        EXPECT_LT(*rows.rbegin(), 66);
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
