@@ -10,15 +10,11 @@ class CStatic : public CWnd {
 };
 
 class CButton : public CWnd {
-public:
-    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
-    void SetCheck(int nCheck) { SendMessage(BM_SETCHECK, nCheck); }
 };
 
 class CComboBox : public CWnd {
 public:
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
-    int AddString(LPCSTR lpszString) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString))); }
     int InsertString(int nIndex, LPCSTR lpszString)
     {
         return static_cast<int>(SendMessage(CB_INSERTSTRING, nIndex, reinterpret_cast<LPARAM>(lpszString)));
@@ -41,7 +37,6 @@ public:
     {
         return static_cast<int>(SendMessage(LB_INSERTSTRING, nIndex, reinterpret_cast<LPARAM>(lpszItem)));
     }
-    int DeleteString(UINT nIndex) { return static_cast<int>(SendMessage(LB_DELETESTRING, nIndex)); }
     void ResetContent() { SendMessage(LB_RESETCONTENT); }
     int GetTextLen(int nIndex) const { return static_cast<int>(SendMessage(LB_GETTEXTLEN, nIndex)); }
     int GetText(int nIndex, LPSTR lpszBuffer) const
@@ -58,7 +53,6 @@ public:
         return static_cast<int>(SendMessage(LB_GETSELITEMS, nMaxItems, reinterpret_cast<LPARAM>(rgIndex)));
     }
     int GetCaretIndex() const { return static_cast<int>(SendMessage(LB_GETCARETINDEX)); }
-    int GetTopIndex() const { return static_cast<int>(SendMessage(LB_GETTOPINDEX)); }
     int GetItemRect(int nIndex, LPRECT lpRect) const
     {
         return static_cast<int>(SendMessage(LB_GETITEMRECT, nIndex, reinterpret_cast<LPARAM>(lpRect)));

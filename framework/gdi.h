@@ -36,19 +36,12 @@ public:
 
     HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
     int SetStretchBltMode(int nMode) { return ::SetStretchBltMode(m_hDC, nMode); }
-    int GetStretchBltMode() const { return ::GetStretchBltMode(m_hDC); }
     BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
                     int nSrcHeight, DWORD dwRop)
     {
         return ::StretchBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC->m_hDC, xSrc, ySrc, nSrcWidth, nSrcHeight, dwRop);
     }
     BOOL PatBlt(int x, int y, int nWidth, int nHeight, DWORD dwRop) { return ::PatBlt(m_hDC, x, y, nWidth, nHeight, dwRop); }
-    int SetBkMode(int nBkMode) { return ::SetBkMode(m_hDC, nBkMode); }
-    COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
-    int DrawText(LPCSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
-    {
-        return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat);
-    }
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
 
 private:

@@ -162,12 +162,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
-{
-    HWND hWndControl = ::GetDlgItem(pParent->m_hWnd, static_cast<int>(nID));
-    return hWndControl != nullptr && SubclassWindow(hWndControl);
-}
-
 HWND CWnd::UnsubclassWindow()
 {
     HWND hWnd = m_hWnd;
@@ -232,12 +226,6 @@ void CWnd::ScreenToClient(LPRECT lpRect) const
 {
     ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->left));
     ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
-}
-
-void CWnd::ClientToScreen(LPRECT lpRect) const
-{
-    ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->left));
-    ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
 }
 
 void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint)

@@ -28,7 +28,6 @@ public:
     // Takes over a window made elsewhere: PreSubclassWindow, then the framework's
     // window procedure. False if hWnd is no window or already has an object.
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
     HWND UnsubclassWindow();
 
     // Creates a window attached to this object from its first message on.
@@ -56,8 +55,6 @@ public:
     void GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
     void ScreenToClient(LPPOINT lpPoint) const { ::ScreenToClient(m_hWnd, lpPoint); }
     void ScreenToClient(LPRECT lpRect) const;
-    void ClientToScreen(LPPOINT lpPoint) const { ::ClientToScreen(m_hWnd, lpPoint); }
-    void ClientToScreen(LPRECT lpRect) const;
     void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE)
     {
         ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
