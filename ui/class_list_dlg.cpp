@@ -36,15 +36,6 @@ private:
     CWnd& m_wnd;
 };
 
-// Enables or disables a control only when its state changes: EnableWindow
-// goes to the window server every time, and the caller runs for every message.
-void EnableControl(HWND hDlg, int nID, BOOL bEnable)
-{
-    HWND hCtrl = ::GetDlgItem(hDlg, nID);
-    if (hCtrl != nullptr && !::IsWindowEnabled(hCtrl) != !bEnable)
-        ::EnableWindow(hCtrl, bEnable);
-}
-
 } // namespace
 
 BEGIN_MESSAGE_MAP(CClassListDlg, CAnchorDialog)
@@ -198,14 +189,21 @@ BOOL CClassListDlg::PreTranslateMessage(MSG* pMsg)
     }
 
     // The tooltip does not subclass the controls: it learns of the mouse only
-    // from here, addressed to the control under the cursor.
-    MSG msg = *pMsg;
-    POINT pt = msg.pt;
-    msg.hwnd = reinterpret_cast<HWND>(m_toolTip.SendMessage(TTM_WINDOWFROMPOINT, 0, reinterpret_cast<LPARAM>(&pt)));
-    if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MBUTTONDBLCLK)
-        ::ScreenToClient(msg.hwnd, &pt);
-    msg.lParam = MAKELPARAM(pt.x, pt.y);
-    m_toolTip.RelayEvent(&msg);
+    // from here, addressed to the control under the cursor. It acts on mouse
+    // messages alone, and finding the window under the cursor is a round trip
+    // to the window server, so other messages are not relayed.
+    const UINT message = pMsg->message;
+    const bool bClientMouse = message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK;
+    if (bClientMouse || message == WM_NCMOUSEMOVE) {
+        MSG msg = *pMsg;
+        POINT pt = msg.pt;
+        msg.hwnd =
+            reinterpret_cast<HWND>(m_toolTip.SendMessage(TTM_WINDOWFROMPOINT, 0, reinterpret_cast<LPARAM>(&pt)));
+        if (bClientMouse)
+            ::ScreenToClient(msg.hwnd, &pt);
+        msg.lParam = MAKELPARAM(pt.x, pt.y);
+        m_toolTip.RelayEvent(&msg);
+    }
 
     return CAnchorDialog::PreTranslateMessage(pMsg);
 }
@@ -446,6 +444,12 @@ void CClassListDlg::OnDblClkClassList()
 
 void CClassListDlg::EnableEditing(BOOL bEnable)
 {
-    EnableControl(m_hWnd, IDC_UPDATE, bEnable);
-    EnableControl(m_hWnd, IDC_SURFACE_TYPE, bEnable);
+    // Update and the surface type box change together, so the box's state
+    // stands for both. Called for every message: finding a control by id and
+    // changing its state both cost a round trip to the window server, so
+    // nothing is done unless the state changes.
+    if (!m_cbSurfaceType.IsWindowEnabled() == !bEnable)
+        return;
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_UPDATE), bEnable);
+    m_cbSurfaceType.EnableWindow(bEnable);
 }

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The main dialog's Wine benchmark (1024 classes): Show All against a plain
+# list box, PreTranslateMessage per message, start-up against a bare dialog.
+# Builds what it needs in build/windows (or TURFWISE_BUILD_DIR); runs under
+# Xvfb when there is no display.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+build=${TURFWISE_BUILD_DIR:-$root/build/windows}
+mkdir -p "$build" && build=$(cd "$build" && pwd)
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    (cd "$root" && cmake --preset windows -B "$build" >/dev/null)
+fi
+cmake --build "$build" --target dialog_bench bare_dialog Turfwise -j2 >/dev/null
+bench=("$here/wine-run.sh" "$build/tests/ui/dialog_bench.exe")
+if [ -n "${DISPLAY:-}" ]; then
+    "${bench[@]}"
+else
+    xvfb-run -a -s "-screen 0 1024x768x24" "${bench[@]}"
+fi
