@@ -74,6 +74,24 @@ bool Greyish(COLORREF c)
     return hi - lo < 40;
 }
 
+// How bright the screen shows a line: the selected line is highlighted, a
+// darker colour behind light text, where other lines are white behind black.
+int LineBrightness(DialogDriver& ui, int nLine)
+{
+    HWND list = ui.Item(IDC_CLASS_LIST);
+    ui.OnUiThread([&] { ::UpdateWindow(list); });
+    RECT r = {};
+    ::SendMessageA(list, LB_GETITEMRECT, nLine, reinterpret_cast<LPARAM>(&r));
+    HDC dc = ::GetDC(list);
+    int sum = 0, n = 0;
+    for (int x = r.left + 20; x < r.right - 2; x += 2, ++n) {
+        COLORREF c = ::GetPixel(dc, x, (r.top + r.bottom) / 2);
+        sum += (GetRValue(c) + GetGValue(c) + GetBValue(c)) / 3;
+    }
+    ::ReleaseDC(list, dc);
+    return n > 0 ? sum / n : -1;
+}
+
 RECT RectInDialog(HWND dialog, HWND control)
 {
     RECT r;
@@ -172,6 +190,9 @@ TEST_F(ClassListDlgTest, OpensOnTheWaterClassesWithTheSurfaceTypesInTableOrder)
     EXPECT_FALSE(ui.Enabled(IDC_UPDATE));
     EXPECT_FALSE(ui.Enabled(IDC_SURFACE_TYPE));
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready");
+    UINT_PTR timer = 0;
+    ui.OnUiThread([&] { timer = ui.dlg->m_nStatusTimer; });
+    EXPECT_NE(timer, 0u);
 
     HWND combo = ui.Item(IDC_SURFACE_TYPE);
     ASSERT_EQ(::SendMessageA(combo, CB_GETCOUNT, 0, 0), SurfaceTypeChoiceCount);
@@ -374,6 +395,9 @@ TEST_F(ClassListDlgTest, UpdateInTheFullListStoresOnlyTheTickedSurfaceTypes)
     ui.Click(IDC_SHOW_ALL);
     ui.Sync();
     EXPECT_EQ(ui.Text(IDC_STATUS), "All textures listed.");
+    ui.ClickLineText(3);
+    ui.Sync();
+    EXPECT_LT(LineBrightness(ui, 3), LineBrightness(ui, 0) - 30);
     ui.ClickCheckBox(0);
     ui.ClickCheckBox(1);
     ui.Sync();
@@ -389,6 +413,8 @@ TEST_F(ClassListDlgTest, UpdateInTheFullListStoresOnlyTheTickedSurfaceTypes)
     EXPECT_EQ(ui.Line(3), "  3 [1] FOREST003.BMP Type= Forest");
     EXPECT_TRUE(ui.TickedLines().empty());
     EXPECT_EQ(ui.SelectedLines(), std::vector<int>{0});
+    // The rebuilt list is on the screen too.
+    EXPECT_LT(LineBrightness(ui, 0), LineBrightness(ui, 3) - 30);
     EXPECT_EQ(ui.Text(IDC_PREVIEW), "LAND000.BMP");
     EXPECT_FALSE(ui.Enabled(IDC_SHOW_ALL));
 
