@@ -6,6 +6,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
+"$here/packages.sh"
 build=${TURFWISE_BUILD_DIR:-$root/build/windows}
 mkdir -p "$build" && build=$(cd "$build" && pwd)
 if [ ! -f "$build/CMakeCache.txt" ]; then

@@ -12,21 +12,7 @@ cd "$root"
 jobs=$(nproc 2>/dev/null || echo 2)
 fuzz_seconds=${FUZZ_SECONDS:-30}
 
-# --- packages -----------------------------------------------------------------
-packages=(cmake make g++ clang libclang-rt-dev googletest libbenchmark-dev
-          g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth imagemagick)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "== Installing: ${missing[*]}"
-    [ "$(id -u)" = 0 ] || { echo "run as root to install packages" >&2; exit 1; }
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq || exit 1
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || exit 1
-fi
+"$here/packages.sh" || exit 1
 
 export WINEPREFIX=$root/build/wineprefix
 export WINEDEBUG=-all
