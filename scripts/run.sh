@@ -31,7 +31,7 @@ exe=$build/ui/Turfwise.exe
 sources=("$root/tools/make_demo.cpp" "$root/tools/demo_textures.cpp" "$root/tools/classlist_builder.cpp")
 stale=0
 [ -x "$tool" ] || stale=1
-for f in "${sources[@]}" "$root/tools/demo_textures.h" "$root/tools/classlist_builder.h"; do
+for f in "${sources[@]}" "$root/tools/demo_textures.h" "$root/tools/classlist_builder.h" "$root/tools/byte_writer.h"; do
     [ "$f" -nt "$tool" ] && stale=1
 done
 if [ $stale = 1 ]; then

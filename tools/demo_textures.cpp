@@ -1,6 +1,7 @@
 #include "tools/demo_textures.h"
 
 #include "tools/classlist_builder.h"
+#include "tools/byte_writer.h"
 
 #include <cctype>
 #include <cmath>
@@ -139,18 +140,6 @@ Rgb Land(double u, double v, uint32_t seed)
     double n = Fractal(u, v, seed);
     double furrow = 0.5 + 0.5 * std::sin((u + v * 0.3) * 2 * kPi * 12);
     return Mix(Mix(Rgb{120, 90, 55}, Rgb{170, 140, 95}, n), Rgb{95, 70, 40}, furrow * 0.25);
-}
-
-void Put16(std::vector<uint8_t>& out, uint16_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
 }
 
 bool StartsWith(const std::string& s, const char* prefix)

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "tools/byte_writer.h"
+
 namespace {
 
 enum Colour : uint8_t {
@@ -56,18 +58,6 @@ Image Paint(int n)
         }
     }
     return img;
-}
-
-void Put16(std::vector<uint8_t>& out, uint16_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
 }
 
 // The DIB of one icon image: header, palette, colour bits, transparency mask,
