@@ -76,7 +76,8 @@ if build native; then
     report native build/native/test-results $?
 else
     tail -40 build/native-build.log build/native-configure.log
-    summary+=("native: 0 passed, 1 failed (build)")
+    echo "native: the build failed"
+    summary+=("native: 0 passed, 1 failed")
     status=1
 fi
 
@@ -90,7 +91,8 @@ if build windows; then
     report windows build/windows/test-results $?
 else
     tail -40 build/windows-build.log build/windows-configure.log
-    summary+=("windows: 0 passed, 1 failed (build)")
+    echo "windows: the build failed"
+    summary+=("windows: 0 passed, 1 failed")
     status=1
 fi
 
@@ -103,14 +105,17 @@ if [ -x build/native/fuzz/scan_fuzzer ]; then
     if (cd build/native/fuzz && timeout $((fuzz_seconds + 60)) ./scan_fuzzer -max_total_time="$fuzz_seconds" \
             -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 corpus seeds >fuzz.log 2>&1); then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' build/native/fuzz/fuzz.log)
-        summary+=("fuzz: 1 passed, 0 failed (${runs:-?} inputs)")
+        echo "fuzz: ${runs:-?} inputs in ${fuzz_seconds}s, no finding"
+        summary+=("fuzz: 1 passed, 0 failed")
     else
         tail -40 build/native/fuzz/fuzz.log
-        summary+=("fuzz: 0 passed, 1 failed (see build/native/fuzz/fuzz.log)")
+        echo "fuzz: a finding; see build/native/fuzz/fuzz.log"
+        summary+=("fuzz: 0 passed, 1 failed")
         status=1
     fi
 else
-    summary+=("fuzz: 0 passed, 1 failed (not built)")
+    echo "fuzz: the fuzzer was not built"
+    summary+=("fuzz: 0 passed, 1 failed")
     status=1
 fi
 
