@@ -96,6 +96,31 @@ else
     status=1
 fi
 
+# --- windows, as an ordinary user -----------------------------------------------------
+# Wine run by root may write read-only files, so the read-only case of the
+# file access is run once more by an unprivileged user in a prefix of its own.
+if [ "$(id -u)" = 0 ] && [ -f build/windows/tests/data/class_list_file_tests.exe ]; then
+    echo "== windows: read-only file as an unprivileged user"
+    ro=$(mktemp -d /tmp/turfwise-user-XXXXXX)
+    cp build/windows/tests/data/class_list_file_tests.exe "$ro/"
+    chmod 755 "$ro" && chown -R 65534:65534 "$ro"
+    as_user() {
+        setpriv --reuid=65534 --regid=65534 --clear-groups \
+            env HOME="$ro" WINEPREFIX="$ro/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
+    }
+    as_user timeout 180 wineboot -i >/dev/null 2>&1
+    as_user timeout 120 wine "$ro/class_list_file_tests.exe" --gtest_filter='*ReadOnly*' \
+        --gtest_output="xml:Z:$ro/results/user.xml"
+    rc=$?
+    as_user wineserver -k >/dev/null 2>&1
+    report windows-user "$ro/results" $rc
+    if grep -q 'result="skipped"' "$ro/results/user.xml" 2>/dev/null; then
+        echo "windows-user: the read-only case was skipped even for an unprivileged user"
+        status=1
+    fi
+    rm -rf "$ro"
+fi
+
 # --- fuzzing ----------------------------------------------------------------------
 if [ -x build/native/fuzz/scan_fuzzer ]; then
     echo "== fuzz: scan for ${fuzz_seconds}s"
