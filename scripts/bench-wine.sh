@@ -13,7 +13,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     (cd "$root" && cmake --preset windows -B "$build" >/dev/null)
 fi
 cmake --build "$build" --target dialog_bench bare_dialog Turfwise -j2 >/dev/null
-bench=("$here/wine-run.sh" "$build/tests/ui/dialog_bench.exe")
+bench=("$here/wine-run.sh" "$build/bench/wine/dialog_bench.exe")
 if [ -n "${DISPLAY:-}" ]; then
     "${bench[@]}"
 else
