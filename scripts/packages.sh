@@ -3,7 +3,8 @@
 # any is missing. Quick and silent when all are there.
 set -u
 packages=(cmake make g++ clang libclang-rt-dev googletest libbenchmark-dev
-          g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick)
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine
+          xvfb xauth imagemagick libcli11-dev nlohmann-json3-dev zip)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,5 +1,5 @@
-// Turfwise.exe itself, started as a separate process the way a user starts
-// it: its resources, its start on a game folder, and what it leaves behind.
+// Turfwise.exe (Turfwise64.exe in the 64-bit build) itself, started as a
+// separate process the way a user starts it: its resources, its start on a game folder, and what it leaves behind.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 #include "tests/ui/game_folder.h"
 #include "tools/demo_textures.h"
 #include "tools/screen_capture.h"
+#include "turfwise_version.h"
 #include "ui/resource.h"
 
 namespace {
@@ -26,9 +27,15 @@ std::string BuildPath(const char* relative)
     return path + "\\" + relative;
 }
 
+// The 64-bit build is Turfwise64.exe, so that both programs can share a folder.
+const char* ExeName()
+{
+    return sizeof(void*) == 8 ? "Turfwise64.exe" : "Turfwise.exe";
+}
+
 std::string TurfwiseExe()
 {
-    return BuildPath("ui\\Turfwise.exe");
+    return BuildPath("ui\\") + ExeName();
 }
 
 std::string VersionString(const std::vector<char>& info, const char* name)
@@ -52,24 +59,31 @@ TEST(TurfwiseExe, CarriesItsVersionInformation)
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 9273u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 9273u);
+    // Every form of the version comes from the project version.
+    const DWORD ms = (TURFWISE_VERSION_MAJOR << 16) | TURFWISE_VERSION_MINOR;
+    const DWORD ls = (TURFWISE_VERSION_PATCH << 16) | TURFWISE_VERSION_BUILD;
+    EXPECT_EQ(fixed->dwFileVersionMS, ms);
+    EXPECT_EQ(fixed->dwFileVersionLS, ls);
+    EXPECT_EQ(fixed->dwProductVersionMS, ms);
+    EXPECT_EQ(fixed->dwProductVersionLS, ls);
     EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, DWORD(VS_FF_PRIVATEBUILD | VS_FF_SPECIALBUILD));
     EXPECT_EQ(fixed->dwFileOS, DWORD(VOS__WINDOWS32));
     EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
 
-    const char kName[] = "Turfwise Version 1.0.0.9273-W";
-    EXPECT_EQ(VersionString(info, "Comments"), kName);
-    EXPECT_EQ(VersionString(info, "FileDescription"), kName);
-    EXPECT_EQ(VersionString(info, "ProductName"), kName);
-    EXPECT_EQ(VersionString(info, "SpecialBuild"), kName);
-    EXPECT_EQ(VersionString(info, "FileVersion"), "1, 0, 0, 9273");
-    EXPECT_EQ(VersionString(info, "ProductVersion"), "1, 0, 0, 9273");
+    const std::string dotted = std::to_string(TURFWISE_VERSION_MAJOR) + "." + std::to_string(TURFWISE_VERSION_MINOR) +
+                               "." + std::to_string(TURFWISE_VERSION_PATCH) + "." + std::to_string(TURFWISE_VERSION_BUILD);
+    const std::string commas = std::to_string(TURFWISE_VERSION_MAJOR) + ", " + std::to_string(TURFWISE_VERSION_MINOR) +
+                               ", " + std::to_string(TURFWISE_VERSION_PATCH) + ", " + std::to_string(TURFWISE_VERSION_BUILD);
+    const std::string name = "Turfwise Version " + dotted + "-W";
+    EXPECT_EQ(VersionString(info, "Comments"), name);
+    EXPECT_EQ(VersionString(info, "FileDescription"), name);
+    EXPECT_EQ(VersionString(info, "ProductName"), name);
+    EXPECT_EQ(VersionString(info, "SpecialBuild"), name);
+    EXPECT_EQ(VersionString(info, "FileVersion"), commas);
+    EXPECT_EQ(VersionString(info, "ProductVersion"), commas);
     EXPECT_EQ(VersionString(info, "InternalName"), "Turfwise");
-    EXPECT_EQ(VersionString(info, "OriginalFilename"), "Turfwise.exe");
-    EXPECT_EQ(VersionString(info, "PrivateBuild"), "1.0.0.9273-W");
+    EXPECT_EQ(VersionString(info, "OriginalFilename"), ExeName());
+    EXPECT_EQ(VersionString(info, "PrivateBuild"), dotted + "-W");
     EXPECT_EQ(VersionString(info, "LegalTrademarks"), "");
     EXPECT_NE(VersionString(info, "CompanyName"), "<missing>");
     EXPECT_NE(VersionString(info, "LegalCopyright"), "<missing>");
@@ -147,10 +161,10 @@ std::wstring WindowTextW(HWND hwnd)
 // hides; while the test runs, Turfwise's windows are left unmanaged.
 class UnmanagedWindows {
 public:
-    UnmanagedWindows()
+    UnmanagedWindows() : m_app(std::string("Software\\Wine\\AppDefaults\\") + ExeName()), m_key(m_app + "\\X11 Driver")
     {
         HKEY key;
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
             ERROR_SUCCESS) {
             ::RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
             ::RegCloseKey(key);
@@ -158,12 +172,12 @@ public:
     }
     ~UnmanagedWindows()
     {
-        ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
-        ::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Turfwise.exe");
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, m_key.c_str());
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, m_app.c_str());
     }
 
 private:
-    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Turfwise.exe\\X11 Driver";
+    std::string m_app, m_key;
 };
 
 TEST(TurfwiseExe, RunsOnTheGameFolderWhateverItsArgumentsAndKeepsNoSettings)

@@ -1,0 +1,40 @@
+# Sourced by the scripts that run Windows programs: which Wine loader and
+# which of the project's prefixes serve each build.
+#   wine_use ARCH        ARCH is win32 (Turfwise.exe) or win64 (Turfwise64.exe);
+#                        sets WINE_LOADER, WINESERVER and, unless the caller set
+#                        one, WINEPREFIX
+#   runs_32bit           true where this machine runs 32-bit programs
+# TURFWISE_NO_32BIT=1 makes runs_32bit false, to try the 64-bit-only path on a
+# machine that runs both.
+turfwise_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+runs_32bit() {
+    case "${TURFWISE_NO_32BIT:-0}" in 0|"") ;; *) return 1 ;; esac
+    # Wine's 32-bit loader is a 32-bit program: it runs exactly where they do.
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+wine_use() {
+    case "$1" in
+    win32)
+        # The wrapper: 32-bit loader, in a prefix that also holds the 64-bit side
+        # as on a 64-bit Windows.
+        WINE_LOADER=wine
+        export WINEPREFIX=${WINEPREFIX:-$turfwise_root/build/wineprefix}
+        ;;
+    win64)
+        # Straight to the 64-bit loader: the wrapper would take the 32-bit one
+        # whenever it is installed, even where it cannot run.
+        WINE_LOADER=/usr/lib/wine/wine64
+        export WINEPREFIX=${WINEPREFIX:-$turfwise_root/build/wineprefix64}
+        ;;
+    *)
+        echo "unknown Wine arch '$1' (win32 or win64)" >&2
+        return 1
+        ;;
+    esac
+    WINESERVER=/usr/lib/wine/wineserver64
+    [ -x "$WINESERVER" ] || WINESERVER=wineserver
+}
