@@ -14,7 +14,12 @@ int LocateGameFolder(ClassListFile* file)
         return 0;
     }
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE, &key);
+    // The game's installer is a 32-bit program: on 64-bit Windows its entry is
+    // in the 32-bit view, which the 64-bit build must ask for. An entry made
+    // by hand may stand in the 64-bit view instead.
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key);
+    if (status == ERROR_FILE_NOT_FOUND)
+        status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
     if (status != ERROR_SUCCESS) {
         SetLastError(static_cast<DWORD>(status));
         return 0;

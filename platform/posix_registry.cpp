@@ -134,17 +134,27 @@ bool ParseValue(const std::string& line, HKEY__::Value* value)
 
 namespace {
 
-HKEY__* ReadKey(const std::string& subKey)
+// Reads one key of HKLM. A 32-bit program on a 64-bit prefix (Wine's default
+// arch; the file's header says "#arch=win32" otherwise) sees HKLM\Software
+// through Wow6432Node.
+HKEY__* ReadKey(const char* subKey, bool view32)
 {
     std::ifstream in(WinePrefix() + "/system.reg");
     if (!in)
         return nullptr;
+
+    const bool underSoftware = strncasecmp(subKey, "SOFTWARE\\", 9) == 0;
+    std::string wanted = subKey;
+    if (view32 && underSoftware)
+        wanted = std::string("Software\\Wow6432Node\\") + (subKey + 9);
 
     HKEY__* key = nullptr;
     std::string line, pending;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        if (line == "#arch=win32")
+            wanted = subKey;   // one view only
         // Long hex values continue on the next line after a backslash.
         if (!line.empty() && line.back() == '\\' && key) {
             pending += line.substr(0, line.size() - 1);
@@ -159,7 +169,7 @@ HKEY__* ReadKey(const std::string& subKey)
                 break;   // past our key's values
             const char* p = line.c_str() + 1;
             std::string name = Unescape(&p, ']');
-            if (strcasecmp(name.c_str(), subKey.c_str()) == 0)
+            if (strcasecmp(name.c_str(), wanted.c_str()) == 0)
                 key = new HKEY__;
             continue;
         }
@@ -172,19 +182,14 @@ HKEY__* ReadKey(const std::string& subKey)
 
 } // namespace
 
-LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
+LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
 {
     if (!result || !subKey)
         return ERROR_INVALID_PARAMETER;
     if (root != HKEY_LOCAL_MACHINE)
         return ERROR_FILE_NOT_FOUND;
-    // A 32-bit program on a 64-bit prefix sees HKLM\Software through
-    // Wow6432Node, where the game's 32-bit installer wrote its entry.
-    HKEY__* key = nullptr;
-    if (strncasecmp(subKey, "SOFTWARE\\", 9) == 0)
-        key = ReadKey(std::string("Software\\Wow6432Node\\") + (subKey + 9));
-    if (!key)
-        key = ReadKey(subKey);
+    // Like a 64-bit program: its own view unless it asks for the other.
+    HKEY__* key = ReadKey(subKey, (access & KEY_WOW64_32KEY) != 0);
     if (!key)
         return ERROR_FILE_NOT_FOUND;
     *result = key;

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs whatever is missing, builds the Linux and Windows targets and runs
-# every test: the native unit tests (AddressSanitizer, UndefinedBehaviorSanitizer),
-# the Windows tests under Wine in Xvfb, and the scan fuzzer for a bounded time.
-# Ends with one summary line per suite; exits non-zero if anything failed.
-#   scripts/test.sh            everything
+# Installs whatever is missing, builds the Linux target and both Windows
+# targets and runs every test: the native unit tests (AddressSanitizer,
+# UndefinedBehaviorSanitizer), the Windows tests under Wine in Xvfb (64-bit
+# always, 32-bit where this machine runs 32-bit programs), and the scan fuzzer
+# for a bounded time. Ends with one summary line per suite; exits non-zero if
+# anything failed.
+#   scripts/test.sh                      everything
 #   FUZZ_SECONDS=5 scripts/test.sh
+#   TURFWISE_NO_32BIT=1 scripts/test.sh  as on a machine that runs no 32-bit programs
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -13,15 +16,16 @@ jobs=$(nproc 2>/dev/null || echo 2)
 fuzz_seconds=${FUZZ_SECONDS:-30}
 
 "$here/packages.sh" || exit 1
-
-export WINEPREFIX=$root/build/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/wine-env.sh"
+# Each Windows build picks its own prefix (build/wineprefix, build/wineprefix64).
+unset WINEPREFIX
 
 # --- display for the Windows tests ----------------------------------------------
 xvfb_pid=
 cleanup() {
-    wineserver -k >/dev/null 2>&1
+    for arch in win32 win64; do
+        (wine_use $arch && "$WINESERVER" -k >/dev/null 2>&1)
+    done
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
@@ -39,24 +43,42 @@ fi
 declare -a summary
 status=0
 
-# Sums up the gtest reports of one build: "<suite>: N passed, N failed, N skipped".
+add_summary() {
+    summary+=("$1: $2 passed, $3 failed, $4 skipped")
+    [ "$3" = 0 ] || status=1
+}
+
+# Sums up one ctest run: every entry's gtest report where it wrote one, and
+# one count for each entry without a report. An entry that failed, crashed
+# or was not run counts as at least one failure, so the counts are never
+# lower than ctest's own.
 report() {
-    local suite=$1 dir=$2 ctest_rc=$3 tests=0 failed=0 skipped=0 files=0
-    for xml in "$dir"/*.xml; do
-        [ -f "$xml" ] || continue
-        files=$((files + 1))
-        local head
-        head=$(grep -m1 '<testsuites' "$xml")
-        tests=$((tests + $(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$head")))
-        failed=$((failed + $(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$head")))
-        failed=$((failed + $(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$head")))
-        skipped=$((skipped + $(grep -c 'result="skipped"' "$xml")))
-    done
-    # A test program that crashed or hung wrote no report: count it as one failure.
-    if [ "$ctest_rc" != 0 ] && [ "$failed" = 0 ]; then failed=1; fi
-    [ "$files" = 0 ] && failed=$((failed + 1))
-    summary+=("$suite: $((tests - failed - skipped < 0 ? 0 : tests - failed - skipped)) passed, $failed failed, $skipped skipped")
-    [ "$failed" = 0 ] || status=1
+    local suite=$1 dir=$2 junit=$3 passed=0 failed=0 skipped=0 name state
+    if [ ! -s "$junit" ]; then
+        echo "$suite: ctest wrote no results"
+        add_summary "$suite" 0 1 0
+        return
+    fi
+    while IFS=$'\t' read -r name state; do
+        local xml=$dir/test-results/$name.xml
+        if [ -f "$xml" ]; then
+            local head tests fails skips
+            head=$(grep -m1 '<testsuites' "$xml")
+            tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$head")
+            fails=$(( $(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$head") +
+                      $(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$head") ))
+            skips=$(grep -c 'result="skipped"' "$xml")
+            passed=$((passed + tests - fails - skips))
+            failed=$((failed + fails))
+            skipped=$((skipped + skips))
+            [ "$state" != run ] && [ "$fails" = 0 ] && failed=$((failed + 1))
+        elif [ "$state" = run ]; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+        fi
+    done < <(sed -n 's/.*<testcase name="\([^"]*\)".* status="\([a-z]*\)".*/\1\t\2/p' "$junit")
+    add_summary "$suite" $passed $failed $skipped
 }
 
 build() {
@@ -65,60 +87,97 @@ build() {
         cmake --build --preset "$preset" -j"$jobs" >"build/$preset-build.log" 2>&1
 }
 
+build_failed() {
+    tail -40 "build/$2-build.log" "build/$2-configure.log" 2>/dev/null
+    echo "$1: the build failed"
+    add_summary "$1" 0 1 0
+}
+
+run_ctest() {
+    local suite=$1 preset=$2 dir=$3
+    rm -f "$dir"/test-results/*.xml "$dir/ctest-junit.xml"
+    ctest --preset "$preset" --output-junit "$dir/ctest-junit.xml"
+    report "$suite" "$dir" "$dir/ctest-junit.xml"
+}
+
+# The read-only case of the file access once more, by an unprivileged user in
+# a prefix of its own: Wine run by root may write read-only files.
+readonly_as_user() {
+    local suite=$1 arch=$2 exe=$3
+    [ "$(id -u)" = 0 ] && [ -f "$exe" ] || return 0
+    echo "== $suite: read-only file as an unprivileged user"
+    local ro
+    ro=$(mktemp -d /tmp/turfwise-user-XXXXXX)
+    cp "$exe" "$ro/"
+    chmod 755 "$ro" && chown -R 65534:65534 "$ro"
+    (
+        wine_use "$arch"
+        as_user() {
+            setpriv --reuid=65534 --regid=65534 --clear-groups \
+                env HOME="$ro" WINEPREFIX="$ro/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
+        }
+        as_user timeout 180 "$WINE_LOADER" wineboot -i >/dev/null 2>&1
+        as_user timeout 120 "$WINE_LOADER" "$ro/$(basename "$exe")" --gtest_filter='*ReadOnly*' \
+            --gtest_output="xml:Z:$ro/results/user.xml"
+        echo $? >"$ro/rc"
+        as_user "$WINESERVER" -k >/dev/null 2>&1
+    )
+    local state=fail
+    [ "$(cat "$ro/rc" 2>/dev/null)" = 0 ] && state=run
+    mkdir -p "$ro/test-results" && mv "$ro/results/user.xml" "$ro/test-results/readonly.xml" 2>/dev/null
+    printf '<testcase name="readonly" status="%s">\n' $state >"$ro/junit.xml"
+    report "$suite" "$ro" "$ro/junit.xml"
+    if grep -q 'result="skipped"' "$ro/test-results/readonly.xml" 2>/dev/null; then
+        echo "$suite: the read-only case was skipped even for an unprivileged user"
+        summary[${#summary[@]}-1]="$suite: 0 passed, 1 failed, 0 skipped"
+        status=1
+    fi
+    rm -rf "$ro"
+}
+
 mkdir -p build
 
 # --- native -----------------------------------------------------------------------
 echo "== native: build"
 if build native; then
-    rm -f build/native/test-results/*.xml
     echo "== native: tests"
-    ctest --preset native -j"$jobs"
-    report native build/native/test-results $?
+    run_ctest native native build/native
 else
-    tail -40 build/native-build.log build/native-configure.log
-    echo "native: the build failed"
-    summary+=("native: 0 passed, 1 failed")
-    status=1
+    build_failed native native
 fi
 
-# --- windows ----------------------------------------------------------------------
-echo "== windows: build"
+# --- windows, 32-bit -----------------------------------------------------------------
+if runs_32bit; then i686_runs=1; else i686_runs=0; fi
+echo "== windows-i686: build"
 if build windows; then
-    "$here/wine-prefix.sh" || status=1
-    rm -f build/windows/test-results/*.xml
-    echo "== windows: tests under Wine on $DISPLAY"
-    ctest --preset windows
-    report windows build/windows/test-results $?
+    if [ $i686_runs = 1 ]; then
+        "$here/wine-prefix.sh" win32 || status=1
+        echo "== windows-i686: tests under Wine on $DISPLAY"
+        run_ctest windows-i686 windows build/windows
+        readonly_as_user windows-i686-user win32 build/windows/tests/data/class_list_file_tests.exe
+    else
+        echo "windows-i686: this machine runs no 32-bit programs; checking the programs without running them"
+        summary+=("windows-i686: skipped (this machine runs no 32-bit programs)")
+        passed=0 failed=0
+        for exe in build/windows/ui/Turfwise.exe build/windows/cli/turfwise-cli.exe; do
+            [ -f "$exe" ] || [ "$exe" = build/windows/ui/Turfwise.exe ] || continue
+            if tests/ui/check_exe.sh "$exe" i686; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+        done
+        add_summary windows-i686-static $passed $failed 0
+    fi
 else
-    tail -40 build/windows-build.log build/windows-configure.log
-    echo "windows: the build failed"
-    summary+=("windows: 0 passed, 1 failed")
-    status=1
+    build_failed windows-i686 windows
 fi
 
-# --- windows, as an ordinary user -----------------------------------------------------
-# Wine run by root may write read-only files, so the read-only case of the
-# file access is run once more by an unprivileged user in a prefix of its own.
-if [ "$(id -u)" = 0 ] && [ -f build/windows/tests/data/class_list_file_tests.exe ]; then
-    echo "== windows: read-only file as an unprivileged user"
-    ro=$(mktemp -d /tmp/turfwise-user-XXXXXX)
-    cp build/windows/tests/data/class_list_file_tests.exe "$ro/"
-    chmod 755 "$ro" && chown -R 65534:65534 "$ro"
-    as_user() {
-        setpriv --reuid=65534 --regid=65534 --clear-groups \
-            env HOME="$ro" WINEPREFIX="$ro/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
-    }
-    as_user timeout 180 wineboot -i >/dev/null 2>&1
-    as_user timeout 120 wine "$ro/class_list_file_tests.exe" --gtest_filter='*ReadOnly*' \
-        --gtest_output="xml:Z:$ro/results/user.xml"
-    rc=$?
-    as_user wineserver -k >/dev/null 2>&1
-    report windows-user "$ro/results" $rc
-    if grep -q 'result="skipped"' "$ro/results/user.xml" 2>/dev/null; then
-        echo "windows-user: the read-only case was skipped even for an unprivileged user"
-        status=1
-    fi
-    rm -rf "$ro"
+# --- windows, 64-bit -----------------------------------------------------------------
+echo "== windows-x86_64: build"
+if build windows64; then
+    "$here/wine-prefix.sh" win64 || status=1
+    echo "== windows-x86_64: tests under 64-bit Wine on $DISPLAY"
+    run_ctest windows-x86_64 windows64 build/windows64
+    readonly_as_user windows-x86_64-user win64 build/windows64/tests/data/class_list_file_tests.exe
+else
+    build_failed windows-x86_64 windows64
 fi
 
 # --- fuzzing ----------------------------------------------------------------------
@@ -131,17 +190,15 @@ if [ -x build/native/fuzz/scan_fuzzer ]; then
             -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 corpus seeds >fuzz.log 2>&1); then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' build/native/fuzz/fuzz.log)
         echo "fuzz: ${runs:-?} inputs in ${fuzz_seconds}s, no finding"
-        summary+=("fuzz: 1 passed, 0 failed")
+        add_summary fuzz 1 0 0
     else
         tail -40 build/native/fuzz/fuzz.log
         echo "fuzz: a finding; see build/native/fuzz/fuzz.log"
-        summary+=("fuzz: 0 passed, 1 failed")
-        status=1
+        add_summary fuzz 0 1 0
     fi
 else
     echo "fuzz: the fuzzer was not built"
-    summary+=("fuzz: 0 passed, 1 failed")
-    status=1
+    add_summary fuzz 0 1 0
 fi
 
 echo

@@ -40,12 +40,12 @@ protected:
             unsetenv("WINEPREFIX");
     }
 
-    // Writes system.reg with the game's key holding `valueLine` (or no key).
-    void WriteRegistry(const std::string& keyLines)
+    // Writes system.reg with `keyLines` after a key of no interest.
+    void WriteRegistry(const std::string& keyLines, const char* arch = "win32")
     {
         std::ofstream(tmp_ / "prefix/system.reg") << "WINE REGISTRY Version 2\n"
                                                      ";; All keys relative to \\\\Machine\n\n"
-                                                     "#arch=win32\n\n"
+                                                     "#arch=" << arch << "\n\n"
                                                      "[Software\\\\Microsoft\\\\Windows] 1700000000\n"
                                                      "\"PATH\"=\"wrong key\"\n\n"
                                                   << keyLines;
@@ -65,12 +65,38 @@ TEST_F(ClassListFileTest, LocateReadsTheGamesPathValue)
                                       "\"path\"=\"C:\\\\Program Files\\\\Microsoft Games\\\\Combat\"\n");
     ASSERT_EQ(LocateGameFolder(&file_), 1);
     EXPECT_STREQ(file_.gameFolder, "C:\\Program Files\\Microsoft Games\\Combat");
+}
 
-    // A 32-bit program on a 64-bit prefix finds it under Wow6432Node.
-    WriteRegistry("[Software\\\\Wow6432Node\\\\Microsoft\\\\Microsoft Games\\\\Combat Flight Simulator\\\\1.00]\n"
-                  "\"PATH\"=\"D:\\\\CFS\"\n");
+const char kKey32[] = "[Software\\\\Wow6432Node\\\\Microsoft\\\\Microsoft Games\\\\Combat Flight Simulator\\\\1.00]\n";
+
+TEST_F(ClassListFileTest, LocatePrefersTheInstallersViewInA64BitPrefix)
+{
+    // The game's 32-bit installer writes the 32-bit view, Wow6432Node on disk.
+    WriteRegistry(std::string(kKey32) + "\"PATH\"=\"D:\\\\CFS\"\n", "win64");
     ASSERT_EQ(LocateGameFolder(&file_), 1);
     EXPECT_STREQ(file_.gameFolder, "D:\\CFS");
+
+    // Both views: the installer's wins.
+    WriteRegistry(std::string(kKey) + "\"PATH\"=\"E:\\\\by hand\"\n\n" + kKey32 + "\"PATH\"=\"D:\\\\CFS\"\n", "win64");
+    ASSERT_EQ(LocateGameFolder(&file_), 1);
+    EXPECT_STREQ(file_.gameFolder, "D:\\CFS");
+
+    // Only the 64-bit view, as a 64-bit tool might have written it.
+    std::memset(file_.gameFolder, 0, sizeof file_.gameFolder);
+    WriteRegistry(std::string(kKey) + "\"PATH\"=\"E:\\\\by hand\"\n", "win64");
+    ASSERT_EQ(LocateGameFolder(&file_), 1);
+    EXPECT_STREQ(file_.gameFolder, "E:\\by hand");
+
+    // A 32-bit prefix has one view: a Wow6432Node key there is just a key.
+    std::memset(file_.gameFolder, 0, sizeof file_.gameFolder);
+    WriteRegistry(std::string(kKey32) + "\"PATH\"=\"D:\\\\CFS\"\n", "win32");
+    EXPECT_EQ(LocateGameFolder(&file_), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    // The key in the installer's view without PATH: no second look elsewhere.
+    WriteRegistry(std::string(kKey) + "\"PATH\"=\"E:\\\\by hand\"\n\n" + kKey32 + "\"Version\"=\"1.00\"\n", "win64");
+    EXPECT_EQ(LocateGameFolder(&file_), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(ClassListFileTest, LocateFailsWithTheRegistrysStatus)

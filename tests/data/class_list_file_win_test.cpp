@@ -147,15 +147,28 @@ TEST_F(ClassListFileWin, ReadOnlyFileIsRefused)
     ExpectNoHandles();
 }
 
-// The game's key in the registry view this 32-bit program sees; restored afterwards.
+// The game's key, in the 32-bit view where its installer writes it unless a
+// test says otherwise; both views are cleared before and after each test.
 class GameRegistry : public ::testing::Test {
 protected:
-    void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY); }
-    void SetPath(const void* data, DWORD size, DWORD type = REG_SZ)
+    void SetUp() override { DeleteKeys(); }
+    void TearDown() override { DeleteKeys(); }
+    static void DeleteKeys()
+    {
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+            HKEY parent;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Microsoft Games\\Combat Flight Simulator", 0,
+                              KEY_ALL_ACCESS | view, &parent) == ERROR_SUCCESS) {
+                RegDeleteKeyA(parent, "1.00");
+                RegCloseKey(parent);
+            }
+        }
+    }
+    void SetPath(const void* data, DWORD size, DWORD type = REG_SZ, REGSAM view = KEY_WOW64_32KEY)
     {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExA(key, GAME_REGISTRY_VALUE, 0, type, static_cast<const BYTE*>(data), size),
                   ERROR_SUCCESS);
@@ -166,7 +179,6 @@ protected:
 
 TEST_F(GameRegistry, FolderComesFromThePathValue)
 {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY);
     SetLastError(0);
     EXPECT_EQ(LocateGameFolder(&file_), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -193,6 +205,38 @@ TEST_F(GameRegistry, FolderComesFromThePathValue)
     EXPECT_EQ(LocateGameFolder(&file_), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MORE_DATA));
     EXPECT_EQ(file_.gameFolder[MAX_PATH - 1], '\0');
+}
+
+// Both builds find the game on 64-bit Windows: the installer's 32-bit view
+// first, the 64-bit view when the key is not there at all.
+TEST_F(GameRegistry, InstallersViewFirstThenThe64BitView)
+{
+    const char installed[] = "C:\\Games\\CFS";
+    const char byHand[] = "D:\\CFS by hand";
+    SetPath(byHand, sizeof byHand, REG_SZ, KEY_WOW64_64KEY);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) ==
+        ERROR_SUCCESS) {
+        RegCloseKey(key);
+        GTEST_SKIP() << "this system has one registry view (32-bit Windows or a 32-bit prefix)";
+    }
+    ASSERT_EQ(LocateGameFolder(&file_), 1);
+    EXPECT_STREQ(file_.gameFolder, byHand);
+
+    SetPath(installed, sizeof installed, REG_SZ, KEY_WOW64_32KEY);
+    ASSERT_EQ(LocateGameFolder(&file_), 1);
+    EXPECT_STREQ(file_.gameFolder, installed);
+
+    // Only the installer's view, from a 64-bit program in a 64-bit prefix too.
+    HKEY parent;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Microsoft Games\\Combat Flight Simulator", 0,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, &parent),
+              ERROR_SUCCESS);
+    RegDeleteKeyA(parent, "1.00");
+    RegCloseKey(parent);
+    std::memset(file_.gameFolder, 0, sizeof file_.gameFolder);
+    ASSERT_EQ(LocateGameFolder(&file_), 1);
+    EXPECT_STREQ(file_.gameFolder, installed);
 }
 
 } // namespace

@@ -31,7 +31,8 @@ GameFolder::GameFolder()
     std::filesystem::create_directories(path_ + "\\Texture");
 
     HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) ==
+        ERROR_SUCCESS) {
         char value[MAX_PATH] = {};
         DWORD size = sizeof value - 1;
         hadValue_ = ::RegQueryValueExA(key, GAME_REGISTRY_VALUE, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
@@ -46,8 +47,8 @@ GameFolder::~GameFolder()
     Unregister();
     if (hadValue_) {
         HKEY key;
-        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr) == ERROR_SUCCESS) {
+        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                              nullptr, &key, nullptr) == ERROR_SUCCESS) {
             ::RegSetValueExA(key, GAME_REGISTRY_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(savedValue_.c_str()),
                              DWORD(savedValue_.size() + 1));
             ::RegCloseKey(key);
@@ -79,8 +80,9 @@ void GameFolder::WriteTexture(const std::string& name) const
 void GameFolder::Register() const
 {
     HKEY key;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                nullptr),
+    // Where the game's 32-bit installer writes it.
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                                nullptr, &key, nullptr),
               ERROR_SUCCESS);
     ::RegSetValueExA(key, GAME_REGISTRY_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(path_.c_str()),
                      DWORD(path_.size() + 1));
@@ -89,7 +91,12 @@ void GameFolder::Register() const
 
 void GameFolder::Unregister()
 {
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY);
+    HKEY parent;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Microsoft Games\\Combat Flight Simulator", 0,
+                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, &parent) == ERROR_SUCCESS) {
+        ::RegDeleteKeyA(parent, "1.00");
+        ::RegCloseKey(parent);
+    }
 }
 
 COLORREF AverageColour(HWND hwnd)

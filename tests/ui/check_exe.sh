@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Checks a built Windows program without running it: its arch, that it needs
+# nothing but Windows' own DLLs, that it carries version information and no
+# manifest (Windows' file virtualization for legacy programs must cover it).
+#   check_exe.sh PROGRAM.exe i686|x86_64
+set -u
+exe=$1 arch=$2
+case $arch in
+i686)   magic=010b kind="32-bit (PE32)" ;;
+x86_64) magic=020b kind="64-bit (PE32+)" ;;
+*)      echo "unknown arch $arch"; exit 2 ;;
+esac
+dump=$("$arch-w64-mingw32-objdump" -p "$exe") || exit 1
+status=0
+grep -q "Magic[[:space:]]*$magic" <<<"$dump" || { echo "$exe is not a $kind program"; status=1; }
+allowed='^(advapi32|comctl32|gdi32|kernel32|msvcrt|user32|shell32)\.dll$'
+while read -r dll; do
+    if grep -Eqi "$allowed" <<<"$dll"; then
+        echo "imports $dll"
+    else
+        echo "imports $dll, which is not a system DLL"
+        status=1
+    fi
+done < <(sed -n 's/.*DLL Name: //p' <<<"$dump")
+# Resource types are the entries of the first level of the resource directory.
+types=$(sed -n '/Resource Directory section/,$p' <<<"$dump" | sed -n 's/^[0-9a-f]*   Entry: ID: 0x\([0-9a-f]*\),.*/\1/p')
+grep -qx 000010 <<<"$types" || { echo "$exe has no version information"; status=1; }
+grep -qx 000018 <<<"$types" && { echo "$exe carries a manifest"; status=1; }
+[ $status = 0 ] && echo "$exe: $kind, system DLLs only, version information, no manifest"
+exit $status
