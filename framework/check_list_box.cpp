@@ -14,6 +14,7 @@ BEGIN_MESSAGE_MAP(CCheckListBox, CListBox)
     ON_WM_LBUTTONDOWN()
     ON_WM_LBUTTONDBLCLK()
     ON_WM_KEYDOWN()
+    ON_MESSAGE(WM_CHAR, &CCheckListBox::OnChar)
     ON_MESSAGE(WM_SETFONT, &CCheckListBox::OnSetFont)
     ON_MESSAGE(LB_ADDSTRING, &CCheckListBox::OnAddString)
     ON_MESSAGE(LB_INSERTSTRING, &CCheckListBox::OnInsertString)
@@ -155,14 +156,8 @@ void CCheckListBox::NotifyCheckChange()
                    reinterpret_cast<LPARAM>(m_hWnd));
 }
 
-void CCheckListBox::OnLButtonDown(UINT nFlags, CPoint point)
+void CCheckListBox::ClickCheck(int nIndex, UINT nFlags, CPoint point)
 {
-    bool bInCheck = false;
-    const int nIndex = CheckFromPoint(point, bInCheck);
-    if (nIndex < 0 || !bInCheck) {
-        CListBox::OnLButtonDown(nFlags, point);
-        return;
-    }
     SetFocus();
     const bool bMultiple = (GetStyle() & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0;
     if (bMultiple && GetSel(nIndex) > 0) {
@@ -170,20 +165,33 @@ void CCheckListBox::OnLButtonDown(UINT nFlags, CPoint point)
         ToggleCheck(nIndex, true);
     } else {
         ToggleCheck(nIndex, false);
-        CListBox::OnLButtonDown(nFlags, point);
+        // A button-down whatever the message: the list box would take the
+        // second click of a double click as its own, select nothing and
+        // notify LBN_DBLCLK.
+        DefWindowProc(WM_LBUTTONDOWN, nFlags, MAKELPARAM(point.x, point.y));
     }
     NotifyCheckChange();
+}
+
+void CCheckListBox::OnLButtonDown(UINT nFlags, CPoint point)
+{
+    bool bInCheck = false;
+    const int nIndex = CheckFromPoint(point, bInCheck);
+    if (nIndex >= 0 && bInCheck)
+        ClickCheck(nIndex, nFlags, point);
+    else
+        CListBox::OnLButtonDown(nFlags, point);
 }
 
 void CCheckListBox::OnLButtonDblClk(UINT nFlags, CPoint point)
 {
     // On the check box the second click of a double click is one more click.
     bool bInCheck = false;
-    if (CheckFromPoint(point, bInCheck) >= 0 && bInCheck) {
-        OnLButtonDown(nFlags, point);
-        return;
-    }
-    CListBox::OnLButtonDblClk(nFlags, point);
+    const int nIndex = CheckFromPoint(point, bInCheck);
+    if (nIndex >= 0 && bInCheck)
+        ClickCheck(nIndex, nFlags, point);
+    else
+        CListBox::OnLButtonDblClk(nFlags, point);
 }
 
 void CCheckListBox::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)
@@ -197,6 +205,16 @@ void CCheckListBox::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags)
         return;
     }
     CListBox::OnKeyDown(nChar, nRepCnt, nFlags);
+}
+
+LRESULT CCheckListBox::OnChar(WPARAM wParam, LPARAM)
+{
+    // The space that the message loop makes of the toggling key would
+    // otherwise search for the next line that starts with a blank, moving the
+    // caret and stretching the selection to it.
+    if (wParam == ' ')
+        return 0;
+    return Default();
 }
 
 LRESULT CCheckListBox::OnSetFont(WPARAM, LPARAM)

@@ -30,6 +30,7 @@ protected:
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
     afx_msg void OnLButtonDblClk(UINT nFlags, CPoint point);
     afx_msg void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
+    afx_msg LRESULT OnChar(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnSetFont(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnAddString(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnInsertString(WPARAM wParam, LPARAM lParam);
@@ -42,6 +43,8 @@ private:
     int CalcMinimumItemHeight();
     // The line under the point and whether the point is on its check box; -1 for none.
     int CheckFromPoint(CPoint point, bool& bInCheck) const;
+    // A click on line nIndex's check box, the first or the second of a double click.
+    void ClickCheck(int nIndex, UINT nFlags, CPoint point);
     // Toggles nIndex; in a multi-selection list every selected line takes its new state when bSelection.
     void ToggleCheck(int nIndex, bool bSelection);
     void InvalidateCheck(int nIndex);

@@ -178,10 +178,53 @@ TEST(CheckListBoxMouse, DoubleClickOnTheBoxIsTwoTogglesAndNoDoubleClickNotificat
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
+TEST(CheckListBoxMouse, SecondClickOnTheBoxOfALineThatLeftTheSelectionIsAClick)
+{
+    // Ctrl+click on a selected line's text takes it out of the selection; a
+    // click on its box a moment later, close enough to be the second click
+    // of a double click, must tick it and select it like any click.
+    const struct {
+        UINT keys;
+        std::set<int> selected;
+    } runs[] = {{0, {3}}, {MK_CONTROL, {1, 3}}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.keys);
+        CScriptedCheckListDlg dlg;
+        dlg.Then([&] {
+            dlg.Select({1, 3});
+            dlg.m_list.SetCheck(1, 1);
+            const LPARAM onText = MAKELPARAM(16, dlg.LineY(3));
+            ::PostMessageA(dlg.m_list.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, onText);
+            ::PostMessageA(dlg.m_list.m_hWnd, WM_LBUTTONUP, MK_CONTROL, onText);
+        });
+        dlg.Then([&] {
+            ASSERT_EQ(std::set<int>{1}, dlg.Selected());
+            dlg.m_commands.clear();
+            const LPARAM onBox = MAKELPARAM(13, dlg.LineY(3));
+            ::PostMessageA(dlg.m_list.m_hWnd, WM_LBUTTONDBLCLK, MK_LBUTTON | run.keys, onBox);
+            ::PostMessageA(dlg.m_list.m_hWnd, WM_LBUTTONUP, run.keys, onBox);
+        });
+        dlg.Then([&] {
+            EXPECT_EQ((std::set<int>{1, 3}), dlg.Checked());
+            EXPECT_EQ(run.selected, dlg.Selected());
+            EXPECT_EQ(1, dlg.Count(CLBN_CHKCHANGE));
+            EXPECT_EQ(0, dlg.Count(LBN_DBLCLK));
+            EXPECT_EQ(1, dlg.Count(LBN_SELCHANGE));
+        });
+        EXPECT_EQ(IDOK, dlg.DoModal());
+    }
+}
+
 TEST(CheckListBoxKeyboard, SpaceTogglesTheCaretLineAndTheSelectionFollows)
 {
+    // Lines that begin with a blank, as class numbers do: the space that the
+    // loop makes of the key must not be taken for a search that moves the caret.
     CScriptedCheckListDlg dlg;
     dlg.Then([&] {
+        dlg.m_list.ResetContent();
+        int nLine = 0;
+        for (const char* text : {"  7 a", "  8 b", " 12 c", " 40 d", "100 e", "200 f"})
+            dlg.m_list.InsertString(nLine++, text);
         dlg.Select({2, 3});
         dlg.m_list.SendMessage(LB_SETCARETINDEX, 3, FALSE);
         PostKey(dlg.m_list.m_hWnd, VK_SPACE);
@@ -189,13 +232,22 @@ TEST(CheckListBoxKeyboard, SpaceTogglesTheCaretLineAndTheSelectionFollows)
     dlg.Then([&] {
         EXPECT_EQ((std::set<int>{2, 3}), dlg.Checked());
         EXPECT_EQ((std::set<int>{2, 3}), dlg.Selected());
+        EXPECT_EQ(3, dlg.m_list.GetCaretIndex());
         EXPECT_EQ(1, dlg.Count(CLBN_CHKCHANGE));
+        EXPECT_EQ(0, dlg.Count(LBN_SELCHANGE));
         PostKey(dlg.m_list.m_hWnd, VK_SPACE);
     });
     dlg.Then([&] {
         EXPECT_EQ(std::set<int>{}, dlg.Checked());
         EXPECT_EQ((std::set<int>{2, 3}), dlg.Selected());
+        EXPECT_EQ(3, dlg.m_list.GetCaretIndex());
         EXPECT_EQ(2, dlg.Count(CLBN_CHKCHANGE));
+        // Other characters still find the next line that starts with them.
+        ::PostMessageA(dlg.m_list.m_hWnd, WM_CHAR, '1', 1);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ(4, dlg.m_list.GetCaretIndex());
+        EXPECT_EQ(std::set<int>{}, dlg.Checked());
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }

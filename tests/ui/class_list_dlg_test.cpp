@@ -795,4 +795,130 @@ TEST_F(ClassListDlgTest, EveryWayOfClosingEndsTheDialogAndReleasesTheFile)
     }
 }
 
+// ---- the space bar and the double-click on lines that start with a blank ------
+
+int CaretLine(DialogDriver& ui)
+{
+    return int(::SendMessageA(ui.Item(IDC_CLASS_LIST), LB_GETCARETINDEX, 0, 0));
+}
+
+TEST_F(ClassListDlgTest, SpaceBarTicksWithoutMovingTheSelection)
+{
+    UseClassList({CITY, GRASS, FOREST, CONCRETE, GRASS});
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    HWND list = ui.Item(IDC_CLASS_LIST);
+    ASSERT_EQ(ui.Line(2), "  2 [1] FOREST002.BMP Type= Forest");
+
+    ui.ClickLineText(1);
+    ui.Key(list, VK_SPACE);
+    ui.Sync();
+    EXPECT_EQ(ui.TickedLines(), std::vector<int>{1});
+    EXPECT_EQ(ui.SelectedLines(), std::vector<int>{1});
+    EXPECT_EQ(CaretLine(ui), 1);
+    EXPECT_EQ(ui.Text(IDC_PREVIEW), "LAND001.BMP");
+    EXPECT_TRUE(ui.Enabled(IDC_UPDATE));
+
+    // The second press unticks the same line.
+    ui.Key(list, VK_SPACE);
+    ui.Sync();
+    EXPECT_TRUE(ui.TickedLines().empty());
+    EXPECT_EQ(ui.SelectedLines(), std::vector<int>{1});
+    EXPECT_EQ(CaretLine(ui), 1);
+    EXPECT_FALSE(ui.Enabled(IDC_UPDATE));
+
+    // With several lines selected, all of them take the caret line's new state.
+    ui.ClickLineText(3, MK_SHIFT);
+    ui.Key(list, VK_SPACE);
+    ui.Sync();
+    EXPECT_EQ(ui.TickedLines(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(ui.SelectedLines(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(CaretLine(ui), 3);
+}
+
+TEST_F(ClassListDlgTest, DoubleClickOnTheBoxOfALineOutsideTheSelectionTicksThatLineOnly)
+{
+    UseClassList({CITY, GRASS, FOREST, CONCRETE});
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    HWND list = ui.Item(IDC_CLASS_LIST);
+    ui.ClickLineText(1);
+    ui.ClickLineText(3, MK_CONTROL);
+    ui.Sync();
+    ASSERT_EQ(ui.SelectedLines(), (std::vector<int>{1, 3}));
+
+    // Ctrl+click on line 3's text just beside its box takes it out of the
+    // selection; the click on the box that follows is the second click of a
+    // double click.
+    RECT r = {};
+    ::SendMessageA(list, LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&r));
+    const int y = (r.top + r.bottom) / 2;
+    ui.ClickAt(list, r.left + 16, y, MK_CONTROL);
+    ui.Sync();
+    ASSERT_EQ(ui.SelectedLines(), std::vector<int>{1});
+    ::PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(r.left + 13, y));
+    ::PostMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(r.left + 13, y));
+    ui.Sync();
+    EXPECT_EQ(ui.TickedLines(), std::vector<int>{3});
+    EXPECT_EQ(ui.SelectedLines(), std::vector<int>{3});
+    EXPECT_EQ(ui.Text(IDC_PREVIEW), "LAND003.BMP");
+}
+
+TEST_F(ClassListDlgTest, DoubleClickWithNoLineSelectedTicksNothing)
+{
+    UseClassList({CITY, GRASS, FOREST});
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    HWND list = ui.Item(IDC_CLASS_LIST);
+    ui.ClickCheckBox(2);
+    ui.Sync();
+    ::SendMessageA(list, LB_SETSEL, FALSE, -1);
+    ::SendMessageA(list, LB_SETCARETINDEX, 1, FALSE);
+    ASSERT_TRUE(ui.SelectedLines().empty());
+    ::PostMessageA(ui.hwnd, WM_COMMAND, MAKEWPARAM(IDC_CLASS_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+    ui.Sync();
+    EXPECT_EQ(ui.TickedLines(), std::vector<int>{2});
+    EXPECT_TRUE(ui.SelectedLines().empty());
+}
+
+TEST_F(ClassListDlgTest, FailedRescanAfterDefaultKeepsTheListAndReports)
+{
+    ClassList list = UseClassList({WATER, CITY, FOREST});
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ui.Click(IDC_SHOW_ALL);
+    ui.Sync();
+    const std::vector<std::string> before = {ui.Line(0), ui.Line(1), ui.Line(2)};
+
+    // Another program damages the file's last record while Turfwise has it open.
+    HANDLE file = ::CreateFileA(game.ClassListPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::SetFilePointer(file, LONG(list.bytes.size() - 2), nullptr, FILE_BEGIN);
+    const BYTE unknown[2] = {0x77, 0x00};
+    DWORD written = 0;
+    ::WriteFile(file, unknown, 2, &written, nullptr);
+    ::CloseHandle(file);
+
+    ui.Click(IDC_DEFAULT);
+    MessageBoxSeen debug = ui.WaitForMessageBox();
+    MessageBoxSeen error = ui.WaitForMessageBox();
+    ui.Sync();
+    EXPECT_EQ(debug.caption, "Turfwise - Debug");
+    EXPECT_EQ(error.caption, "Turfwise");
+    EXPECT_EQ(error.text, "ERROR:1  Scanning CLASSLIST.BGL\n");
+    // The defaults are in the file; the list still shows the old lines.
+    std::vector<uint8_t> expected = list.bytes;
+    for (size_t i = 0; i < list.classes.size(); ++i)
+        expected = WithSurfaceType(expected, {list.classes[i]}, DefaultSurfaceTypes[i]);
+    expected[expected.size() - 2] = 0x77;
+    EXPECT_EQ(game.ReadClassList(), expected);
+    ASSERT_EQ(ui.LineCount(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(ui.Line(i), before[size_t(i)]) << i;
+    EXPECT_EQ(ui.Text(IDC_STATUS), "All textures listed.");
+    TimerTick(ui);
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Ready*");
+}
+
 } // namespace
