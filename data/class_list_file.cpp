@@ -47,20 +47,37 @@ int OpenClassList(ClassListFile* file)
         return 0;
     }
     // Bounded lengths: the record may come to us with unterminated names.
-    size_t folderLength = strnlen(file->gameFolder, sizeof file->gameFolder);
-    size_t nameLength = strnlen(file->fileName, sizeof file->fileName);
-    size_t pathSize = folderLength + nameLength + 64;
+    size_t pathSize = strnlen(file->gameFolder, sizeof file->gameFolder) +
+                      strnlen(file->fileName, sizeof file->fileName) + 64;
     char* path = static_cast<char*>(std::calloc(pathSize, 1));
     if (!path) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
-    std::snprintf(path, pathSize, "%.*s\\Scenery\\All\\Scenery\\%.*s", static_cast<int>(folderLength),
-                  file->gameFolder, static_cast<int>(nameLength), file->fileName);
+    FormatClassListPath(file, path, static_cast<DWORD>(pathSize));
+    int result = OpenClassListAt(file, path);
+    DWORD error = GetLastError();
+    std::free(path);
+    SetLastError(error);
+    return result;
+}
 
+void FormatClassListPath(const ClassListFile* file, char* path, DWORD size)
+{
+    size_t folderLength = strnlen(file->gameFolder, sizeof file->gameFolder);
+    size_t nameLength = strnlen(file->fileName, sizeof file->fileName);
+    std::snprintf(path, size, "%.*s\\Scenery\\All\\Scenery\\%.*s", static_cast<int>(folderLength),
+                  file->gameFolder, static_cast<int>(nameLength), file->fileName);
+}
+
+int OpenClassListAt(ClassListFile* file, LPCSTR path)
+{
+    if (!file || !path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
     HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::free(path);
     if (handle == INVALID_HANDLE_VALUE) {
         file->fileHandle = nullptr;
         return 0;

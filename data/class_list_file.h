@@ -31,7 +31,15 @@ extern ClassListFile g_classListFile;
 // thread's last-error code.
 int LocateGameFolder(ClassListFile* file);
 int OpenClassList(ClassListFile* file);
+// The same for the class list file at `path`, whatever its name and folder.
+int OpenClassListAt(ClassListFile* file, LPCSTR path);
 int CloseClassList(ClassListFile* file);
 
 // True when [p, p + size) lies wholly inside the mapped view of `file`.
 bool IsInsideView(const ClassListFile* file, const BYTE* p, DWORD size);
+
+// Room for every path FormatClassListPath builds.
+enum : DWORD { CLASS_LIST_PATH_SIZE = 2 * MAX_PATH + 64 };
+// The path OpenClassList opens: "<gameFolder>\Scenery\All\Scenery\<fileName>",
+// cut to fit `size` bytes.
+void FormatClassListPath(const ClassListFile* file, char* path, DWORD size);

@@ -103,6 +103,11 @@ void SetScanReportHook(ScanReportHook hook)
 
 int ScanClassList(ClassListFile* file)
 {
+    return ScanClassListEx(file, nullptr);
+}
+
+int ScanClassListEx(ClassListFile* file, DWORD* stopOffset)
+{
     if (!file)
         return Fail(ERROR_INVALID_PARAMETER);
 
@@ -120,8 +125,11 @@ int ScanClassList(ClassListFile* file)
         BYTE* record = view + pos;
         const uint64_t left = size - pos;
         uint64_t length;
-        if (!MeasureRecord(file, record, pos, left, &length))
+        if (!MeasureRecord(file, record, pos, left, &length)) {
+            if (stopOffset)
+                *stopOffset = static_cast<DWORD>(pos);
             return 0;
+        }
         if (length >= left)
             break;
         pos += length;

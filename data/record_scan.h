@@ -16,6 +16,9 @@ enum : WORD { SURFACE_WATER = 2 };
 // when it stopped early (87 no record, 8 table full, 1 unrecognised record,
 // 13 a record that runs past the end or has no length).
 int ScanClassList(ClassListFile* file);
+// The same, and when the walk stops at a record, that record's offset in the
+// file in *stopOffset.
+int ScanClassListEx(ClassListFile* file, DWORD* stopOffset);
 
 // The scan reports an unrecognised record to the user before it gives up.
 // Tests put a hook here; null restores the message box.

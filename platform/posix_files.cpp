@@ -44,7 +44,7 @@ HANDLE Fail(DWORD code, HANDLE result)
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD, HANDLE)
 {
-    if (!name || disposition != OPEN_EXISTING)
+    if (!name || (disposition != OPEN_EXISTING && disposition != CREATE_NEW))
         return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     std::string path;
     DWORD error = 0;
@@ -53,9 +53,11 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
 
     bool writable = (access & GENERIC_WRITE) != 0;
     int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-    int fd = open(path.c_str(), flags);
+    if (disposition == CREATE_NEW)
+        flags |= O_CREAT | O_EXCL;
+    int fd = open(path.c_str(), flags, 0666);
     if (fd < 0)
-        return Fail(Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
+        return Fail(errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(fd);
@@ -150,4 +152,10 @@ BOOL WINAPI CloseHandle(HANDLE handle)
     close(h->fd);
     delete h;
     return TRUE;
+}
+
+int PosixFileDescriptor(HANDLE file)
+{
+    PosixHandle* h = AsHandle(file, PosixHandle::FILE);
+    return h ? h->fd : -1;
 }

@@ -18,3 +18,6 @@ std::string WinePrefix();
 // returns false with the Win32 error in *error (3 for a missing folder).
 // A missing last component is not an error here: the caller's open reports it.
 bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error);
+
+// The descriptor behind a file handle of CreateFileA, or -1.
+int PosixFileDescriptor(HANDLE file);

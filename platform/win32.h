@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cstdarg>
 #include <cstdint>
 
 typedef uint8_t BYTE;
@@ -30,6 +31,7 @@ typedef HKEY* PHKEY;
 typedef struct HWND__* HWND;
 typedef LONG LSTATUS;
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
 #define TRUE 1
 #define FALSE 0
@@ -53,6 +55,9 @@ typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 #define ERROR_WRITE_PROTECT 19L
 #define ERROR_GEN_FAILURE 31L
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_DISK_FULL 112L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_FILENAME_EXCED_RANGE 206L
@@ -63,7 +68,13 @@ typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 #define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
+#define CREATE_NEW 1u
 #define OPEN_EXISTING 3u
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define INVALID_FILE_ATTRIBUTES ((DWORD)0xFFFFFFFF)
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define PAGE_READWRITE 0x04u
 #define FILE_MAP_ALL_ACCESS 0xF001Fu
@@ -89,6 +100,21 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWOR
                             SIZE_T bytes);
 BOOL WINAPI UnmapViewOfFile(LPCVOID view);
 BOOL WINAPI CloseHandle(HANDLE handle);
+
+// Writing a file beside the class list (platform/posix_file_writes.cpp):
+// CREATE_NEW only creates, MoveFileA never replaces an existing name.
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL WINAPI FlushFileBuffers(HANDLE file);
+BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to);
+BOOL WINAPI DeleteFileA(LPCSTR name);
+DWORD WINAPI GetFileAttributesA(LPCSTR name);
+// A relative path is taken from the current folder; DOS paths are kept as they are.
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart);
+DWORD WINAPI GetCurrentProcessId();
+// FORMAT_MESSAGE_FROM_SYSTEM for the error numbers the platform layer leaves.
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                            DWORD size, va_list* arguments);
 
 LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type,

@@ -1,0 +1,218 @@
+// Writing, renaming and asking about files by DOS path, for the backup beside
+// the class list, and the texts of the error numbers this layer leaves.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/posix_internal.h"
+
+namespace {
+
+BOOL Fail(DWORD code)
+{
+    SetLastError(code);
+    return FALSE;
+}
+
+DWORD WriteError(int err)
+{
+    switch (err) {
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOSPC:
+    case EDQUOT: return ERROR_DISK_FULL;
+    default: return Win32ErrorFromErrno(err);
+    }
+}
+
+bool Resolve(LPCSTR name, std::string* path)
+{
+    DWORD error = ERROR_INVALID_PARAMETER;
+    if (name && ResolveDosPath(name, path, &error))
+        return true;
+    SetLastError(error);
+    return false;
+}
+
+} // namespace
+
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
+{
+    const int fd = PosixFileDescriptor(file);
+    if (fd < 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (written)
+        *written = 0;
+    const char* p = static_cast<const char*>(data);
+    DWORD done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, p + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(WriteError(n < 0 ? errno : ENOSPC));
+        done += static_cast<DWORD>(n);
+        if (written)
+            *written = done;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED)
+{
+    const int fd = PosixFileDescriptor(file);
+    if (fd < 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    DWORD done = 0;
+    while (done < size) {
+        ssize_t n = ::read(fd, static_cast<char*>(data) + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Fail(Win32ErrorFromErrno(errno));
+        if (n == 0)
+            break;
+        done += static_cast<DWORD>(n);
+    }
+    if (read)
+        *read = done;
+    return TRUE;
+}
+
+BOOL WINAPI FlushFileBuffers(HANDLE file)
+{
+    const int fd = PosixFileDescriptor(file);
+    if (fd < 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    return fsync(fd) == 0 ? TRUE : Fail(WriteError(errno));
+}
+
+BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to)
+{
+    std::string source, target;
+    if (!Resolve(from, &source) || !Resolve(to, &target))
+        return FALSE;
+    // rename() would replace the target; a hard link fails on it instead.
+    if (link(source.c_str(), target.c_str()) == 0) {
+        unlink(source.c_str());
+        return TRUE;
+    }
+    if (errno == EEXIST)
+        return Fail(ERROR_ALREADY_EXISTS);
+    // File systems without hard links: check, then rename.
+    struct stat st;
+    if (lstat(target.c_str(), &st) == 0)
+        return Fail(ERROR_ALREADY_EXISTS);
+    return rename(source.c_str(), target.c_str()) == 0 ? TRUE : Fail(WriteError(errno));
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR name)
+{
+    std::string path;
+    if (!Resolve(name, &path))
+        return FALSE;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    return unlink(path.c_str()) == 0 ? TRUE : Fail(Win32ErrorFromErrno(errno));
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR name)
+{
+    std::string path;
+    struct stat st;
+    if (!Resolve(name, &path))
+        return INVALID_FILE_ATTRIBUTES;
+    if (stat(path.c_str(), &st) != 0) {
+        SetLastError(Win32ErrorFromErrno(errno));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (S_ISDIR(st.st_mode))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    return (st.st_mode & 0222) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+}
+
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart)
+{
+    if (!name || !*name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string full = name;
+    const bool hasDrive = std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
+    if (!hasDrive && name[0] != '/' && name[0] != '\\') {
+        char cwd[4096];
+        if (!getcwd(cwd, sizeof cwd)) {
+            SetLastError(Win32ErrorFromErrno(errno));
+            return 0;
+        }
+        full = std::string(cwd) + "/" + name;
+    }
+    if (full.size() + 1 > size)
+        return static_cast<DWORD>(full.size() + 1);
+    std::memcpy(buffer, full.c_str(), full.size() + 1);
+    if (filePart) {
+        char* last = buffer;
+        for (char* p = buffer; *p; ++p)
+            if (*p == '/' || *p == '\\')
+                last = p + 1;
+        *filePart = *last ? last : nullptr;
+    }
+    return static_cast<DWORD>(full.size());
+}
+
+DWORD WINAPI GetCurrentProcessId()
+{
+    return static_cast<DWORD>(getpid());
+}
+
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer, DWORD size, va_list*)
+{
+    // Windows' own texts for every number this layer leaves.
+    static const struct {
+        DWORD code;
+        const char* text;
+    } kMessages[] = {
+        {ERROR_SUCCESS, "The operation completed successfully."},
+        {ERROR_INVALID_FUNCTION, "Incorrect function."},
+        {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified."},
+        {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified."},
+        {ERROR_TOO_MANY_OPEN_FILES, "The system cannot open the file."},
+        {ERROR_ACCESS_DENIED, "Access is denied."},
+        {ERROR_INVALID_HANDLE, "The handle is invalid."},
+        {ERROR_NOT_ENOUGH_MEMORY, "Not enough memory resources are available to process this command."},
+        {ERROR_INVALID_DATA, "The data is invalid."},
+        {ERROR_OUTOFMEMORY, "Not enough memory resources are available to complete this operation."},
+        {ERROR_WRITE_PROTECT, "The media is write protected."},
+        {ERROR_GEN_FAILURE, "A device attached to the system is not functioning."},
+        {ERROR_SHARING_VIOLATION, "The process cannot access the file because it is being used by another process."},
+        {ERROR_FILE_EXISTS, "The file exists."},
+        {ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
+        {ERROR_DISK_FULL, "There is not enough space on the disk."},
+        {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
+        {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
+        {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
+        {ERROR_MORE_DATA, "More data is available."},
+        {ERROR_FILE_INVALID,
+         "The volume for a file has been externally altered so that the opened file is no longer valid."},
+    };
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer || size == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    for (const auto& m : kMessages) {
+        if (m.code != messageId)
+            continue;
+        const int n = std::snprintf(buffer, size, "%s\r\n", m.text);
+        if (n < 0 || static_cast<DWORD>(n) >= size) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        return static_cast<DWORD>(n);
+    }
+    SetLastError(317);   // ERROR_MR_MID_NOT_FOUND
+    return 0;
+}
