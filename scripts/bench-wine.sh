@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
 # The main dialog's Wine benchmark (1024 classes): Show All against a plain
 # list box, PreTranslateMessage per message, start-up against a bare dialog.
-# Builds what it needs in build/windows (or TURFWISE_BUILD_DIR); runs under
-# Xvfb when there is no display.
+# Runs the 32-bit build where this machine runs 32-bit programs, the 64-bit
+# build elsewhere (TURFWISE_NO_32BIT=1 picks it anyway), and says which.
+# Builds what it needs in build/windows or build/windows64 (or
+# TURFWISE_BUILD_DIR); runs under Xvfb when there is no display.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 "$here/packages.sh"
-build=${TURFWISE_BUILD_DIR:-$root/build/windows}
+. "$here/wine-env.sh"
+if runs_32bit; then
+    arch=win32 preset=windows
+    echo "Benchmarking the 32-bit build (Turfwise.exe)"
+else
+    arch=win64 preset=windows64
+    echo "Benchmarking the 64-bit build (Turfwise64.exe): this machine runs no 32-bit programs"
+fi
+build=${TURFWISE_BUILD_DIR:-$root/build/$preset}
 mkdir -p "$build" && build=$(cd "$build" && pwd)
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    (cd "$root" && cmake --preset windows -B "$build" >/dev/null)
+    (cd "$root" && cmake --preset $preset -B "$build" >/dev/null)
 fi
 cmake --build "$build" --target dialog_bench bare_dialog Turfwise -j2 >/dev/null
-bench=("$here/wine-run.sh" "$build/bench/wine/dialog_bench.exe")
+bench=("$here/wine-run.sh" --arch=$arch "$build/bench/wine/dialog_bench.exe")
 if [ -n "${DISPLAY:-}" ]; then
     "${bench[@]}"
 else

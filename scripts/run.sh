@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Tries Turfwise on a demo game folder: builds what is missing, writes the
 # demo folder (class list and texture bitmaps) under build/demo, registers it
-# as the game's folder in the project's own Wine prefix and starts Turfwise.
+# as the game's folder in the project's own Wine prefix and starts Turfwise:
+# the 32-bit Turfwise.exe where this machine runs 32-bit programs, else the
+# 64-bit Turfwise64.exe (TURFWISE_NO_32BIT=1 picks it anyway).
 # With no DISPLAY it runs under Xvfb instead, saves a screenshot of the
 # dialog (the path is printed, or give one as the first argument) and closes
 # the program.
@@ -10,21 +12,26 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 "$here/packages.sh"
-build=${TURFWISE_BUILD_DIR:-$root/build/windows}
+. "$here/wine-env.sh"
+if runs_32bit; then
+    arch=win32 preset=windows exe_name=Turfwise.exe
+    echo "Running the 32-bit build (Turfwise.exe)"
+else
+    arch=win64 preset=windows64 exe_name=Turfwise64.exe
+    echo "Running the 64-bit build (Turfwise64.exe): this machine runs no 32-bit programs"
+fi
+wine_use $arch
+build=${TURFWISE_BUILD_DIR:-$root/build/$preset}
 mkdir -p "$build" && build=$(cd "$build" && pwd)
 demo=$root/build/demo
 tool=$root/build/demo-tool/make_demo
 shot=${1:-$root/build/turfwise-demo.png}
 
-export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    (cd "$root" && cmake --preset windows -B "$build" >/dev/null)
+    (cd "$root" && cmake --preset $preset -B "$build" >/dev/null)
 fi
 cmake --build "$build" --target Turfwise turfwise_snap -j2
-exe=$build/ui/Turfwise.exe
+exe=$build/ui/$exe_name
 
 # The demo generator runs on this machine, so it is built with the host
 # compiler, whatever the Windows build uses.
@@ -43,14 +50,14 @@ rm -rf "$demo"
 "$tool" "$demo"
 echo "Demo game folder: $demo"
 
-"$here/wine-prefix.sh"
-winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
-# Turfwise is a 32-bit program: it reads the 32-bit view of the registry.
-wine reg add 'HKLM\SOFTWARE\Microsoft\Microsoft Games\Combat Flight Simulator\1.00' \
+"$here/wine-prefix.sh" $arch
+winpath() { "$WINE_LOADER" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# Where the game's 32-bit installer writes its entry: the 32-bit view.
+"$WINE_LOADER" reg add 'HKLM\SOFTWARE\Microsoft\Microsoft Games\Combat Flight Simulator\1.00' \
     /v PATH /t REG_SZ /d "$(winpath "$demo")" /reg:32 /f >/dev/null
 
 if [ -n "${DISPLAY:-}" ]; then
-    TURFWISE_WINE_TIMEOUT=0 exec "$here/wine-run.sh" "$exe"
+    TURFWISE_WINE_TIMEOUT=0 exec "$here/wine-run.sh" --arch=$arch "$exe"
 fi
 
 # No display: a Wine desktop on Xvfb draws the dialog with its frame.
@@ -58,7 +65,7 @@ mkdir -p "$(dirname "$shot")"
 shot=$(cd "$(dirname "$shot")" && pwd)/$(basename "$shot")
 rm -f "$shot"
 TURFWISE_WINE_TIMEOUT=120 xvfb-run -a -s "-screen 0 1024x768x24" \
-    "$here/wine-run.sh" explorer /desktop=Turfwise,1024x768 \
+    "$here/wine-run.sh" --arch=$arch explorer /desktop=Turfwise,1024x768 \
     "$(winpath "$build/tools/turfwise_snap.exe")" "$(winpath "$exe")" "$(winpath "$shot")"
 if [ ! -s "$shot" ]; then
     echo "no screenshot was saved" >&2

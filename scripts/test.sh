@@ -94,7 +94,7 @@ build_failed() {
 }
 
 run_ctest() {
-    local suite=$1 preset=$2 dir=$3
+    local suite=$1 preset=$2 dir=$root/$3
     rm -f "$dir"/test-results/*.xml "$dir/ctest-junit.xml"
     ctest --preset "$preset" --output-junit "$dir/ctest-junit.xml"
     report "$suite" "$dir" "$dir/ctest-junit.xml"

@@ -2,7 +2,7 @@
 //  - Show All beside filling a plain list box with the same strings, redraw
 //    suspended, both painted;
 //  - PreTranslateMessage per message with 1024 unticked lines;
-//  - start-up of Turfwise.exe to its dialog beside a bare dialog program.
+//  - start-up of Turfwise.exe (or Turfwise64.exe) to its dialog beside a bare dialog program.
 // Run on demand: scripts/bench-wine.sh
 #include <windows.h>
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/ui/dialog_driver.h"
+#include "turfwise_version.h"
 #include "tools/demo_textures.h"
 #include "ui/resource.h"
 
@@ -186,17 +187,17 @@ int main()
         std::printf("lines listed by Show All: %d\n", lines);
     }
 
-    SetManaged("Turfwise.exe", false);
+    SetManaged(TURFWISE_EXE_NAME, false);
     SetManaged("bare_dialog.exe", false);
     std::vector<double> turfwise, bare;
-    const std::string turfwiseExe = BesideSelf("..\\..\\ui\\Turfwise.exe");
+    const std::string turfwiseExe = BesideSelf("..\\..\\ui\\" TURFWISE_EXE_NAME);
     const std::string bareExe = BesideSelf("bare_dialog.exe");
     TimeToDialog(bareExe);  // warm the file cache and the prefix
     for (int run = 0; run < kRuns; ++run) {
         turfwise.push_back(TimeToDialog(turfwiseExe));
         bare.push_back(TimeToDialog(bareExe));
     }
-    SetManaged("Turfwise.exe", true);
+    SetManaged(TURFWISE_EXE_NAME, true);
     SetManaged("bare_dialog.exe", true);
 
     const double sa = Median(showAll), pl = Median(plain);
@@ -207,7 +208,7 @@ int main()
     std::printf("PreTranslateMessage, WM_MOUSEMOVE:    %8.2f us\n", Median(pretranslateMouse) * 1e6);
     std::printf("  of which the dialog manager's part: %8.2f us   (IsDialogMessage, dispatch to the list)\n",
                 Median(dialogManagerMouse) * 1e6);
-    std::printf("start-up to dialog, Turfwise.exe:     %8.1f ms\n", tw * 1e3);
+    std::printf("start-up to dialog, %-18s %8.1f ms\n", TURFWISE_EXE_NAME ":", tw * 1e3);
     std::printf("start-up to dialog, bare dialog:      %8.1f ms   ratio %.2f (target <= 1.5)\n", br * 1e3, tw / br);
     std::printf("(medians of %d runs)\n", kRuns);
     return 0;

@@ -14,6 +14,7 @@
 #include "tests/ui/dialog_driver.h"
 #include "tools/classlist_builder.h"
 #include "tools/demo_textures.h"
+#include "turfwise_version.h"
 #include "ui/resource.h"
 
 namespace {
@@ -739,7 +740,7 @@ TEST_F(ClassListDlgTest, SystemMenuOpensTheAboutBoxForIds16To31)
                 EXPECT_NE(::SendMessageA(c, STM_GETICON, 0, 0), 0);
             }
         }
-        EXPECT_NE(texts.find("Turfwise Version 1.0.0.9273-W|"), std::string::npos) << texts;
+        EXPECT_NE(texts.find(TURFWISE_VERSION_TITLE "|"), std::string::npos) << texts;
 
         if (run.close == 0)
             ui.Key(ok, VK_RETURN);
