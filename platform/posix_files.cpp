@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <mutex>
 
+#include "platform/posix_file_faults.h"
 #include "platform/posix_internal.h"
 
 namespace {
@@ -39,7 +41,21 @@ HANDLE Fail(DWORD code, HANDLE result)
     return result;
 }
 
+std::atomic<DWORD> g_faults[static_cast<int>(FileCall::Count)];
+
+// The error a test armed for this call, taken once; 0 for none.
+DWORD TakeFault(FileCall call)
+{
+    std::atomic<DWORD>& fault = g_faults[static_cast<int>(call)];
+    return fault.load(std::memory_order_relaxed) == 0 ? 0 : fault.exchange(0);
+}
+
 } // namespace
+
+void FailNextFileCall(FileCall call, DWORD error)
+{
+    g_faults[static_cast<int>(call)].store(error);
+}
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD, HANDLE)
@@ -68,6 +84,10 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
 
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
 {
+    if (DWORD fault = TakeFault(FileCall::SizeQuery)) {
+        SetLastError(fault);
+        return INVALID_FILE_SIZE;
+    }
     PosixHandle* h = AsHandle(file, PosixHandle::FILE);
     struct stat st;
     if (!h) {
@@ -88,6 +108,8 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
 HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect,
                                  DWORD sizeHigh, DWORD sizeLow, LPCSTR)
 {
+    if (DWORD fault = TakeFault(FileCall::Mapping))
+        return Fail(fault, nullptr);
     PosixHandle* h = AsHandle(file, PosixHandle::FILE);
     if (!h)
         return Fail(ERROR_INVALID_HANDLE, nullptr);
@@ -111,6 +133,8 @@ HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD prote
 LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
                             SIZE_T bytes)
 {
+    if (DWORD fault = TakeFault(FileCall::View))
+        return Fail(fault, nullptr);
     PosixHandle* h = AsHandle(mapping, PosixHandle::MAPPING);
     if (!h)
         return Fail(ERROR_INVALID_HANDLE, nullptr);
@@ -151,6 +175,10 @@ BOOL WINAPI CloseHandle(HANDLE handle)
     }
     close(h->fd);
     delete h;
+    if (DWORD fault = TakeFault(FileCall::Close)) {
+        SetLastError(fault);
+        return FALSE;
+    }
     return TRUE;
 }
 

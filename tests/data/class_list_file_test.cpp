@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/posix_file_faults.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -197,7 +198,56 @@ TEST_F(ClassListFileTest, FailedOpensKeepNoHandleAndTheOpensError)
     }
     EXPECT_EQ(OpenClassList(nullptr), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SetLastError(0);
     EXPECT_EQ(CloseClassList(nullptr), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+size_t OpenDescriptors()
+{
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// The calls after the open fail on demand: whatever was opened is closed
+// again, the record keeps no handle, and the caller sees the failing call's
+// error even when a close on the way reports one of its own.
+TEST_F(ClassListFileTest, FailuresAfterTheOpenCloseWhatWasOpenedAndKeepTheirError)
+{
+    tmp_.Write("drive_c/CFS/Scenery/All/Scenery/CLASSLIST.BGL", kBytes);
+    const struct {
+        const char* what;
+        FileCall call;
+        DWORD error;
+    } cases[] = {
+        {"size query", FileCall::SizeQuery, ERROR_GEN_FAILURE},
+        {"mapping", FileCall::Mapping, ERROR_NOT_ENOUGH_MEMORY},
+        {"view", FileCall::View, ERROR_ACCESS_DENIED},
+    };
+    const size_t descriptors = OpenDescriptors();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::memset(&file_, 0, sizeof file_);
+        std::strcpy(file_.fileName, "CLASSLIST.BGL");
+        std::strcpy(file_.gameFolder, "C:\\CFS");
+        FailNextFileCall(c.call, c.error);
+        FailNextFileCall(FileCall::Close, ERROR_INVALID_HANDLE);
+        SetLastError(0);
+        EXPECT_EQ(OpenClassList(&file_), 0);
+        EXPECT_EQ(GetLastError(), c.error);
+        FailNextFileCall(FileCall::Close, 0);
+        EXPECT_EQ(file_.fileHandle, nullptr);
+        EXPECT_EQ(file_.mappingHandle, nullptr);
+        EXPECT_EQ(file_.view, nullptr);
+        EXPECT_EQ(file_.fileSize, c.call == FileCall::SizeQuery ? 0u : kBytes.size());
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+        EXPECT_EQ(CloseClassList(&file_), 1);
+    }
+    // Nothing stays armed: the same file opens.
+    ASSERT_EQ(OpenClassList(&file_), 1) << GetLastError();
+    EXPECT_EQ(std::memcmp(file_.view, kBytes.data(), kBytes.size()), 0);
 }
 
 TEST_F(ClassListFileTest, ReadOnlyFileIsRefused)
@@ -229,10 +279,27 @@ TEST_F(ClassListFileTest, ReadOnlyFileIsRefused)
 
 TEST_F(ClassListFileTest, UnterminatedNamesAreReadNoFurtherThanTheirFields)
 {
-    std::memset(file_.fileName, 'X', sizeof file_.fileName);
-    std::memset(file_.gameFolder, 'Y', sizeof file_.gameFolder);
-    EXPECT_EQ(OpenClassList(&file_), 0);
-    EXPECT_NE(GetLastError(), 0u);
+    // Both fields full to the last byte, with no terminator, and no zero byte
+    // anywhere after them in the record: the path is both fields whole.
+    const std::string folder = "C:\\" + std::string(200, 'd') + "\\" + std::string(56, 'e');
+    const std::string name = std::string(200, 'f') + "\\" + std::string(55, 'g') + ".BGL";
+    ASSERT_EQ(folder.size(), sizeof file_.gameFolder);
+    ASSERT_EQ(name.size(), sizeof file_.fileName);
+    tmp_.Write("drive_c/" + std::string(200, 'd') + "/" + std::string(56, 'e') + "/Scenery/All/Scenery/" +
+                   std::string(200, 'f') + "/" + std::string(55, 'g') + ".BGL",
+               kBytes);
+    std::memset(&file_, 0x5A, sizeof file_);
+    file_.view = nullptr;
+    file_.fileHandle = nullptr;
+    file_.mappingHandle = nullptr;
+    std::memcpy(file_.fileName, name.data(), name.size());
+    std::memcpy(file_.gameFolder, folder.data(), folder.size());
+
+    ASSERT_EQ(OpenClassList(&file_), 1) << GetLastError();
+    EXPECT_EQ(file_.fileSize, kBytes.size());
+    EXPECT_EQ(std::memcmp(file_.view, kBytes.data(), kBytes.size()), 0);
+    EXPECT_EQ(CloseClassList(&file_), 1);
+    std::memset(&file_, 0, sizeof file_);
 }
 
 TEST(ViewBounds, OnlyRangesWhollyInsideTheView)
