@@ -395,7 +395,7 @@ bool BackUp(const Options& options, const std::string& path)
 }
 
 template <class Edit>
-int Edit(const Options& options, const std::string& path, Edit edit)
+int RunEdit(const Options& options, const std::string& path, Edit edit)
 {
     const std::vector<Change> changes = Preview(edit);
     PrintChanges(changes);
@@ -421,7 +421,7 @@ int Set(const Options& options, const std::string& path)
     std::set<DWORD> positions;
     if (int rc = Select(options, &positions))
         return rc;
-    return Edit(options, path, [&] {
+    return RunEdit(options, path, [&] {
         std::vector<BYTE*> records;
         for (DWORD p : positions)
             records.push_back(g_classListFile.classRecords[p]);
@@ -431,7 +431,7 @@ int Set(const Options& options, const std::string& path)
 
 int Reset(const Options& options, const std::string& path)
 {
-    return Edit(options, path, [] { ResetSurfaceTypes(); });
+    return RunEdit(options, path, [] { ResetSurfaceTypes(); });
 }
 
 // ---- restore -------------------------------------------------------------------

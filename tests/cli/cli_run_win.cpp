@@ -1,0 +1,135 @@
+#include "tests/cli/cli_run.h"
+
+#include <windows.h>
+
+#include <thread>
+
+#include "tests/ui/game_folder.h"
+
+namespace {
+
+// One argument as the C runtime's command-line parser reads it back.
+std::string Quote(const std::string& arg)
+{
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+std::string Drain(HANDLE pipe)
+{
+    std::string text;
+    char buffer[4096];
+    DWORD n = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        text.append(buffer, n);
+    // The console runtime writes "\r\n".
+    std::string lines;
+    for (char c : text)
+        if (c != '\r')
+            lines += c;
+    return lines;
+}
+
+} // namespace
+
+CliRun RunCli(const std::vector<std::string>& args, bool)
+{
+    std::string exe = "Z:" TURFWISE_CLI;
+    for (char& c : exe)
+        if (c == '/')
+            c = '\\';
+    std::string commandLine = Quote(exe);
+    for (const std::string& a : args)
+        commandLine += " " + Quote(a);
+
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    ::CreatePipe(&outRead, &outWrite, &inherit, 0);
+    ::CreatePipe(&errRead, &errWrite, &inherit, 0);
+    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = outWrite;
+    si.hStdError = errWrite;
+    PROCESS_INFORMATION pi = {};
+    CliRun run;
+    BOOL started = ::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                    nullptr, &si, &pi);
+    ::CloseHandle(outWrite);
+    ::CloseHandle(errWrite);
+    if (started) {
+        std::thread errReader([&] { run.err = Drain(errRead); });
+        run.out = Drain(outRead);
+        errReader.join();
+        ::WaitForSingleObject(pi.hProcess, 60000);
+        DWORD code = DWORD(-1);
+        ::GetExitCodeProcess(pi.hProcess, &code);
+        run.exitCode = int(code);
+        ::CloseHandle(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+    } else {
+        run.err = "CreateProcess failed: " + std::to_string(::GetLastError());
+    }
+    ::CloseHandle(outRead);
+    ::CloseHandle(errRead);
+    return run;
+}
+
+bool MakeReadOnly(const std::string& path)
+{
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE probe = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return true;
+    ::CloseHandle(probe);
+    return false;
+}
+
+struct RegisteredGame::Impl {
+    GameFolder game;
+};
+
+RegisteredGame::RegisteredGame() : impl_(new Impl)
+{
+    impl_->game.Register();
+}
+
+RegisteredGame::~RegisteredGame()
+{
+    delete impl_;
+}
+
+std::string RegisteredGame::Folder() const
+{
+    return impl_->game.Path();
+}
+
+std::string RegisteredGame::ClassListPath() const
+{
+    return impl_->game.ClassListPath();
+}
+
+void RegisteredGame::Unregister()
+{
+    GameFolder::Unregister();
+}
+
+void ForgetTheGame()
+{
+    GameFolder::Unregister();
+}

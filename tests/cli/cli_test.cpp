@@ -1,0 +1,435 @@
+// turfwise-cli end to end: the built program run on files the tests make,
+// checking what it prints, its exit code and every byte of the files.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "data/texture_classes.h"
+#include "tests/cli/cli_run.h"
+#include "tools/classlist_builder.h"
+#include "turfwise_version.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum : uint16_t { CONCRETE = 0, GRASS = 1, WATER = 2, BUMPY_GRASS = 3, LONG_GRASS = 6, CITY = 10, FOREST = 11,
+                  PSP = 16 };
+
+struct ClassList {
+    std::vector<uint8_t> bytes;
+    std::vector<size_t> classes;   // offsets of the class records
+};
+
+// Class i has number 10 + i and a texture named after its type.
+ClassList MakeClassList(const std::vector<uint16_t>& types, const std::vector<uint8_t>& damage = {})
+{
+    ClassListBuilder b;
+    ClassList list;
+    b.AddLong(64);
+    for (size_t i = 0; i < types.size(); ++i) {
+        list.classes.push_back(b.AddTexturedClass(int16_t(10 + i), types[i], RealisticTextureName(int(i), types[i])));
+        b.AddEleven(0x0105);
+        if (i == 1 && !damage.empty())
+            b.AddRaw(damage);
+    }
+    b.AddEnd();
+    list.bytes = b.Bytes();
+    return list;
+}
+
+std::vector<uint8_t> WithTypes(std::vector<uint8_t> bytes, const ClassList& list,
+                               const std::vector<std::pair<size_t, uint16_t>>& changes)
+{
+    for (const auto& [index, code] : changes) {
+        bytes[list.classes[index] + CLASS_SURFACE_TYPE_OFS] = uint8_t(code);
+        bytes[list.classes[index] + CLASS_SURFACE_TYPE_OFS + 1] = uint8_t(code >> 8);
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+std::vector<std::string> FolderContents(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ForgetTheGame();
+        static int counter = 0;
+        folder_ = (fs::temp_directory_path() / ("turfwise-cli-test-" + std::to_string(counter++))).string();
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        fs::permissions(folder_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+        path_ = (fs::path(folder_) / "CLASSLIST.BGL").string();
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(folder_, ignored))
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+        fs::remove_all(folder_, ignored);
+    }
+    ClassList Use(const std::vector<uint16_t>& types, const std::vector<uint8_t>& damage = {})
+    {
+        ClassList list = MakeClassList(types, damage);
+        WriteBytes(path_, list.bytes);
+        return list;
+    }
+    CliRun Run(std::vector<std::string> args)
+    {
+        args.push_back("--file");
+        args.push_back(path_);
+        return RunCli(args);
+    }
+    std::string Backup() const { return path_ + ".bak"; }
+
+    std::string folder_;
+    std::string path_;
+};
+
+// ---- list ----------------------------------------------------------------------
+
+TEST_F(CliTest, ListPrintsTheDialogsLinesAndJsonWithEveryField)
+{
+    ClassListBuilder b;
+    b.AddLong(64);
+    b.AddTexturedClass(10, WATER, "WATER000.BMP");
+    b.AddTexturedClass(11, CITY, "CITY001.BMP", 3);
+    b.AddTexturedClass(12, 8, "ODD\xE9.BMP");
+    // The last name runs off the end of the file without its zero byte.
+    const size_t last = b.AddClass(13, WATER, 10);
+    b.AddTextureList(1);
+    b.AddRaw({0x43, 0x00, 40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'X', 'Y'});
+    WriteBytes(path_, b.Bytes());
+
+    CliRun all = Run({"list"});
+    EXPECT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(Lines(all.out), (std::vector<std::string>{" 10 [1] WATER000.BMP Type= Water",
+                                                         " 11 [3] CITY001.BMP Type= City",
+                                                         " 12 [1] ODD\xE9.BMP Type= UNKNOWN(8)",
+                                                         " 13 [1] ERROR:57 Type= Water"}));
+    EXPECT_EQ(all.err, "");
+    CliRun water = Run({"list", "--water"});
+    EXPECT_EQ(Lines(water.out), (std::vector<std::string>{" 10 [1] WATER000.BMP Type= Water",
+                                                           " 13 [1] ERROR:57 Type= Water"}));
+
+    CliRun json = Run({"list", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const nlohmann::json parsed = nlohmann::json::parse(json.out);
+    ASSERT_EQ(parsed.size(), 4u);
+    EXPECT_EQ(parsed[1], nlohmann::json({{"position", 1}, {"offset", 64 + 10 + 6 + 2 + 13 + 12}, {"class", 11},
+                                          {"entries", 3}, {"texture", "CITY001.BMP"}, {"surfaceType", CITY},
+                                          {"surfaceTypeName", "City"}}));
+    EXPECT_EQ(parsed[2]["texture"], "ODD\u00e9.BMP");   // the game's ANSI text as UTF-8
+    EXPECT_EQ(parsed[2]["surfaceTypeName"], "UNKNOWN(8)");
+    EXPECT_EQ(parsed[3]["offset"], last);
+    EXPECT_EQ(parsed[3]["texture"], nullptr);
+    EXPECT_EQ(parsed[3]["textureError"], 87);
+
+    CliRun waterJson = Run({"list", "--water", "--json"});
+    const nlohmann::json waterParsed = nlohmann::json::parse(waterJson.out);
+    ASSERT_EQ(waterParsed.size(), 2u);
+    EXPECT_EQ(waterParsed[1]["position"], 3);   // its place among all classes
+}
+
+// ---- set and reset -------------------------------------------------------------
+
+TEST_F(CliTest, SetChangesOnlyTheSelectedSurfaceTypesAsAUnionOfSelectors)
+{
+    // Classes 10 to 16 at positions 0 to 6.
+    ClassList list = Use({GRASS, CITY, WATER, FOREST, CONCRETE, WATER, GRASS});
+    CliRun run = Run({"set", "City", "--class", "10", "--position", "3-4", "--water", "--class", "16-16",
+                      "--no-backup"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, {{0, CITY}, {2, CITY}, {3, CITY}, {4, CITY}, {5, CITY},
+                                                              {6, CITY}}));
+    EXPECT_TRUE(Contains(run.out, "position 2, class 12: Water -> City\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "6 classes changed.")) << run.out;
+
+    run = Run({"set", "water", "--all", "--no-backup"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::pair<size_t, uint16_t>> allWater;
+    for (size_t i = 0; i < 7; ++i)
+        allWater.push_back({i, WATER});
+    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, allWater));
+}
+
+TEST_F(CliTest, SetTakesEveryChoiceByNameInAnyCaseOrByCodeAndRefusesTheRest)
+{
+    ClassList list = Use({CONCRETE});
+    const struct {
+        const char* text;
+        uint16_t code;
+    } spellings[] = {{"long grass", LONG_GRASS}, {"LONG-GRASS", LONG_GRASS}, {"psp-Matting", PSP}, {"16", PSP},
+                     {"Bumpy grass", BUMPY_GRASS}, {"0", CONCRETE}, {"forest", FOREST}};
+    for (const auto& s : spellings) {
+        CliRun run = Run({"set", s.text, "--position", "0", "--no-backup"});
+        EXPECT_EQ(run.exitCode, 0) << s.text << ": " << run.err;
+        EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, {{0, s.code}})) << s.text;
+    }
+    for (const char* wrong : {"Tarmac", "8", "2x", "longgrass", "", "-"}) {
+        const std::vector<uint8_t> before = ReadBytes(path_);
+        CliRun run = Run({"set", wrong, "--position", "0"});
+        EXPECT_EQ(run.exitCode, 1) << wrong;
+        EXPECT_TRUE(Contains(run.err, "Psp matting (16)")) << wrong << ": " << run.err;
+        EXPECT_EQ(ReadBytes(path_), before) << wrong;
+    }
+    EXPECT_FALSE(fs::exists(Backup()));
+}
+
+TEST_F(CliTest, SelectorsThatCannotBeMetAreUsageErrorsAndWriteNothing)
+{
+    ClassList list = Use({GRASS, CITY});
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"set", "water"},                          // no selector
+             {"set", "water", "--position", "2"},       // past the last class
+             {"set", "water", "--class", "99"},         // no such class
+             {"set", "water", "--class", "11-10"},      // backwards
+             {"set", "water", "--class", "ten"},
+             {"frobnicate"},
+             {},
+             {"list", "--bogus"}}) {
+        CliRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 1) << (args.empty() ? "" : args[0]) << " " << run.err;
+        EXPECT_NE(run.err, "");
+    }
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_FALSE(fs::exists(Backup()));
+}
+
+TEST_F(CliTest, ResetGivesTheDefaultsAndLeavesPositionsPastTheTable)
+{
+    std::vector<uint16_t> types(258, PSP);
+    ClassList list = Use(types);
+    CliRun dry = Run({"reset", "--dry-run"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_FALSE(fs::exists(Backup()));
+    const std::vector<std::string> lines = Lines(dry.out);
+    ASSERT_EQ(lines.size(), 257u) << dry.out;
+    EXPECT_EQ(lines[0], "position 0, class 10: Psp matting -> Water");
+    EXPECT_EQ(lines[255], "position 255, class 265: Psp matting -> Short grass");
+    EXPECT_EQ(lines[256], "256 classes would change; nothing was written (--dry-run).");
+
+    CliRun run = Run({"reset"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::pair<size_t, uint16_t>> defaults;
+    for (size_t i = 0; i < 256; ++i)
+        defaults.push_back({i, DefaultSurfaceTypes[i]});
+    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, defaults));
+
+    // Already at the defaults: nothing to store.
+    run = Run({"reset"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "Nothing to change.\n");
+}
+
+// ---- backup and restore --------------------------------------------------------
+
+TEST_F(CliTest, BackupIsTheFileBeforeTheFirstChangeAndIsNeverReplaced)
+{
+    ClassList list = Use({GRASS, CITY, WATER});
+    CliRun dry = Run({"set", "Water", "--class", "10", "--dry-run"});
+    EXPECT_EQ(dry.out, "position 0, class 10: Grass -> Water\n1 class would change; nothing was written (--dry-run).\n");
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+
+    CliRun first = Run({"set", "Water", "--class", "10"});
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_TRUE(Contains(first.out, "Backup saved as " + Backup())) << first.out;
+    EXPECT_EQ(ReadBytes(Backup()), list.bytes);
+    const std::vector<uint8_t> afterFirst = WithTypes(list.bytes, list, {{0, WATER}});
+    EXPECT_EQ(ReadBytes(path_), afterFirst);
+
+    CliRun second = Run({"reset"});
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_FALSE(Contains(second.out, "Backup")) << second.out;
+    EXPECT_EQ(ReadBytes(Backup()), list.bytes);
+    EXPECT_EQ(FolderContents(folder_), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+
+    CliRun restoreDry = Run({"restore", "--dry-run"});
+    EXPECT_EQ(restoreDry.exitCode, 0) << restoreDry.err;
+    EXPECT_EQ(restoreDry.out.rfind("position 0, class 10: Water -> Grass\nposition 2, class 12: Bumpy grass -> Water\n", 0),
+              0u)
+        << restoreDry.out;
+    EXPECT_NE(ReadBytes(path_), list.bytes);
+
+    CliRun restore = Run({"restore"});
+    EXPECT_EQ(restore.exitCode, 0) << restore.err;
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadBytes(Backup()), list.bytes);
+    EXPECT_EQ(Run({"restore"}).out, "The class list already matches its backup.\n");
+}
+
+TEST_F(CliTest, NoBackupSkipsItAndABackupThatCannotBeWrittenStopsTheChange)
+{
+    ClassList list = Use({GRASS, CITY});
+    EXPECT_EQ(Run({"set", "city", "--all", "--no-backup"}).exitCode, 0);
+    EXPECT_FALSE(fs::exists(Backup()));
+
+    // A folder in the backup's place: no program, however privileged, can rename onto it.
+    WriteBytes(path_, list.bytes);
+    fs::create_directory(Backup());
+    CliRun run = Run({"set", "city", "--all"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(Contains(run.err, Backup() + ": cannot save the backup copy (error 183")) << run.err;
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(FolderContents(folder_), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+    EXPECT_TRUE(fs::is_directory(Backup()));
+}
+
+TEST_F(CliTest, RestoreRefusesAMissingDamagedOrDifferentlySizedBackup)
+{
+    ClassList list = Use({GRASS, CITY});
+    CliRun missing = Run({"restore"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(Contains(missing.err, Backup() + ": cannot read the backup (error 2")) << missing.err;
+
+    std::vector<uint8_t> longer = list.bytes;
+    longer.push_back(0);
+    WriteBytes(Backup(), longer);
+    CliRun size = Run({"restore", "--force"});
+    EXPECT_EQ(size.exitCode, 3);
+    EXPECT_TRUE(Contains(size.err, "refused")) << size.err;
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+
+    std::vector<uint8_t> damaged = WithTypes(list.bytes, list, {{1, FOREST}});
+    damaged[damaged.size() - 2] = 0x77;   // the end record becomes an unknown one
+    WriteBytes(Backup(), damaged);
+    CliRun refused = Run({"restore"});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_TRUE(Contains(refused.err, "opcode 0077")) << refused.err;
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    CliRun forced = Run({"restore", "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_EQ(ReadBytes(path_), damaged);
+}
+
+// ---- damaged files -------------------------------------------------------------
+
+TEST_F(CliTest, DamagedFileIsListedUpToTheDamageAndChangedOnlyWithForce)
+{
+    ClassList list = Use({WATER, CITY, FOREST}, {0x77, 0x00, 1, 2, 3, 4});
+    const size_t damageAt = list.classes[1] + 10 + 8 + 24 + 11;
+    CliRun listed = Run({"list"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(Lines(listed.out).size(), 2u) << listed.out;
+    EXPECT_TRUE(Contains(listed.err, "stopped at offset " + std::to_string(damageAt) + " ")) << listed.err;
+    EXPECT_TRUE(Contains(listed.err, "unrecognised record (opcode 0077) (error 1); 2 classes found")) << listed.err;
+
+    for (const char* command : {"set", "reset"}) {
+        CliRun refused = command == std::string("set") ? Run({"set", "grass", "--all"}) : Run({"reset"});
+        EXPECT_EQ(refused.exitCode, 3) << command;
+        EXPECT_TRUE(Contains(refused.err, "refused")) << refused.err;
+        EXPECT_EQ(ReadBytes(path_), list.bytes) << command;
+    }
+    EXPECT_FALSE(fs::exists(Backup()));
+    CliRun forced = Run({"set", "grass", "--all", "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, {{0, GRASS}, {1, GRASS}}));
+    EXPECT_EQ(ReadBytes(Backup()), list.bytes);
+
+    // More classes than the table holds.
+    Use(std::vector<uint16_t>(1025, CITY));
+    CliRun full = Run({"reset"});
+    EXPECT_EQ(full.exitCode, 3);
+    EXPECT_TRUE(Contains(full.err, "more than 1024 texture classes (error 8)")) << full.err;
+}
+
+// ---- which file, and failures ---------------------------------------------------
+
+TEST_F(CliTest, FindsTheClassListThroughTheGamesRegistryEntryOrItsFolder)
+{
+    CliRun none = RunCli({"list"});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(Contains(none.err, "cannot locate Combat Flight Simulator")) << none.err;
+    EXPECT_TRUE(Contains(none.err, "error 2")) << none.err;
+
+    RegisteredGame game;
+    ClassList list = MakeClassList({GRASS, WATER});
+    WriteBytes(game.ClassListPath(), list.bytes);
+    CliRun found = RunCli({"set", "forest", "--water"});
+    EXPECT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_EQ(ReadBytes(game.ClassListPath()), WithTypes(list.bytes, list, {{1, FOREST}}));
+    EXPECT_EQ(ReadBytes(game.ClassListPath() + ".bak"), list.bytes);
+
+    game.Unregister();
+    CliRun byFolder = RunCli({"list", "--game-folder", game.Folder()});
+    EXPECT_EQ(byFolder.exitCode, 0) << byFolder.err;
+    EXPECT_EQ(Lines(byFolder.out).size(), 2u);
+    EXPECT_EQ(RunCli({"list", "--game-folder", game.Folder(), "--file", path_}).exitCode, 1);
+}
+
+TEST_F(CliTest, MissingFileIsExitTwoNamingTheFileAndTheError)
+{
+    CliRun run = Run({"list"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 2: ")) << run.err;
+    CliRun empty = (WriteBytes(path_, {}), Run({"list"}));
+    EXPECT_EQ(empty.exitCode, 2) << empty.err;
+}
+
+TEST_F(CliTest, ReadOnlyFileIsExitTwoAndUnchanged)
+{
+    ClassList list = Use({GRASS});
+    if (!MakeReadOnly(path_))
+        GTEST_SKIP() << "this system lets the program write read-only files (Wine run by root)";
+    std::vector<std::string> args{"set", "water", "--all", "--file", path_};
+    CliRun run = RunCli(args, /*unprivileged=*/true);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 5: ")) << run.err;
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_FALSE(fs::exists(Backup()));
+}
+
+TEST_F(CliTest, HelpAndVersion)
+{
+    CliRun help = RunCli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* word : {"list", "set", "reset", "restore", "--file", "--game-folder", "--dry-run", "--no-backup"})
+        EXPECT_TRUE(Contains(help.out, word)) << word;
+    CliRun setHelp = RunCli({"set", "--help"});
+    EXPECT_TRUE(Contains(setHelp.out, "Psp matting (16)")) << setHelp.out;
+    CliRun version = RunCli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "turfwise-cli " TURFWISE_VERSION "\n");
+}
+
+} // namespace
