@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "data/class_list_backup.h"
 #include "data/class_list_file.h"
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
@@ -61,7 +62,8 @@ CClassListDlg::CClassListDlg(CWnd* pParent)
       m_bShowingAll(0),
       m_nStatusTimer(0),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_pListFont(new (std::nothrow) CFont)
+      m_pListFont(new (std::nothrow) CFont),
+      m_bBackupSettled(0)
 {
     AddAnchor(IDC_CLASS_LIST, ANCHOR_SIZE_Y);
     AddAnchor(IDC_PREVIEW, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
@@ -405,6 +407,8 @@ void CClassListDlg::OnUpdate()
     for (int i = 0; i < nCount && nRecords < CLASS_TABLE_SIZE; ++i)
         if (m_classList.GetCheck(i) == 1)
             records[nRecords++] = reinterpret_cast<BYTE*>(m_classList.GetItemData(i));
+    if (nRecords > 0 && !BackUpBeforeFirstEdit())
+        return;
     ApplySurfaceType(code, records, nRecords);
     m_bModified = 1;
 
@@ -418,6 +422,8 @@ void CClassListDlg::OnUpdate()
 
 void CClassListDlg::OnDefault()
 {
+    if (g_classListFile.classCount > 0 && !BackUpBeforeFirstEdit())
+        return;
     ResetSurfaceTypes();
     m_bModified = 1;
     if (!ScanClassList(&g_classListFile)) {
@@ -440,6 +446,25 @@ void CClassListDlg::OnDblClkClassList()
     if (m_classList.GetSelItems(1, &nIndex) != 1)
         return;
     m_classList.SetCheck(nIndex, m_classList.GetCheck(nIndex) == 0 ? 1 : 0);
+}
+
+BOOL CClassListDlg::BackUpBeforeFirstEdit()
+{
+    if (m_bBackupSettled)
+        return TRUE;
+    char szPath[CLASS_LIST_PATH_SIZE];
+    FormatClassListPath(&g_classListFile, szPath, sizeof szPath);
+    if (!BackupClassList(&g_classListFile, szPath)) {
+        char szText[kTextSize];
+        std::snprintf(szText, sizeof szText,
+                      "Could not save a backup copy of CLASSLIST.BGL (ERROR:%d). Change the file anyway?",
+                      int(::GetLastError()));
+        // No is the default button: a stray Enter leaves the file as it is.
+        if (::MessageBoxA(nullptr, szText, "Turfwise", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+            return FALSE;
+    }
+    m_bBackupSettled = 1;
+    return TRUE;
 }
 
 void CClassListDlg::EnableEditing(BOOL bEnable)

@@ -60,9 +60,13 @@ protected:
     HICON m_hIcon;
     std::unique_ptr<CFont> m_pListFont;
     CToolTipCtrl m_toolTip;
+    int m_bBackupSettled;  // the backup is made, or the user chose to go on without one
 
 private:
     // Shared by Show All and Show Water.
     void FillList(BOOL bAll);
     void EnableEditing(BOOL bEnable);
+    // Before the first store of the run: the backup, or the user's leave to
+    // change the file without one. FALSE when nothing may be stored.
+    BOOL BackUpBeforeFirstEdit();
 };

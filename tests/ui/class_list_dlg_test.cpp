@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -920,6 +922,133 @@ TEST_F(ClassListDlgTest, FailedRescanAfterDefaultKeepsTheListAndReports)
     EXPECT_EQ(ui.Text(IDC_STATUS), "All textures listed.");
     TimerTick(ui);
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready*");
+}
+
+// ---- the backup -----------------------------------------------------------------
+
+BOOL CALLBACK FindYesNoBox(HWND hwnd, LPARAM param)
+{
+    char cls[16] = {};
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (std::string(cls) == "#32770" && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, IDYES) &&
+        ::GetDlgItem(hwnd, IDNO)) {
+        *reinterpret_cast<HWND*>(param) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM param)
+{
+    char cls[16] = {};
+    char text[512] = {};
+    ::GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") == 0 && ::GetWindowTextA(child, text, sizeof text) > 0)
+        *reinterpret_cast<std::string*>(param) += text;
+    return TRUE;
+}
+
+// Answers the dialog thread's next Yes/No box with `answer`; caption empty when none came.
+MessageBoxSeen AnswerYesNo(DialogDriver& ui, int answer)
+{
+    const DWORD thread = ::GetWindowThreadProcessId(ui.hwnd, nullptr);
+    HWND box = nullptr;
+    WaitUntil([&] {
+        ::EnumThreadWindows(thread, FindYesNoBox, reinterpret_cast<LPARAM>(&box));
+        return box != nullptr;
+    });
+    MessageBoxSeen seen;
+    if (!box)
+        return seen;
+    char caption[256] = {};
+    ::GetWindowTextA(box, caption, sizeof caption);
+    seen.caption = caption;
+    ::EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&seen.text));
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
+    WaitUntil([box] { return !::IsWindow(box); });
+    ui.Sync();
+    return seen;
+}
+
+std::vector<std::string> SceneryFolder(const GameFolder& game)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(game.Path() + "\\Scenery\\All\\Scenery"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(ClassListDlgTest, FirstStoreOfARunBacksUpTheFileAsItWasAndLaterOnesKeepThatCopy)
+{
+    ClassList list = UseClassList({WATER, CITY});
+    const std::string backup = game.ClassListPath() + ".bak";
+    {
+        DialogDriver ui;
+        ASSERT_TRUE(ui.Started());
+        EXPECT_FALSE(std::filesystem::exists(backup));
+        ui.ClickCheckBox(0);
+        ui.Sync();
+        ChooseSurfaceType(ui, FOREST);
+        ui.Click(IDC_UPDATE);
+        ui.Sync();
+        EXPECT_EQ(ReadFileBytes(backup), list.bytes);
+        EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[0]}, FOREST));
+        ui.Click(IDC_DEFAULT);
+        ui.Sync();
+        EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist reset to default surface types.");
+        EXPECT_TRUE(ui.messageBoxes.empty());
+    }
+    EXPECT_EQ(ReadFileBytes(backup), list.bytes);
+
+    // A later run finds the backup and leaves it alone.
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ui.Click(IDC_SELECT_ALL);
+    ChooseSurfaceType(ui, GRASS);
+    ui.Click(IDC_UPDATE);
+    ui.Sync();
+    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[0]}, GRASS));
+    EXPECT_EQ(ReadFileBytes(backup), list.bytes);
+    EXPECT_EQ(SceneryFolder(game), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+}
+
+TEST_F(ClassListDlgTest, BackupThatCannotBeWrittenAsksAndNoLeavesTheFile)
+{
+    ClassList list = UseClassList({WATER, CITY});
+    // A folder where the backup should go: the copy is written, but no
+    // program, however privileged, can rename it onto a folder.
+    ASSERT_TRUE(::CreateDirectoryA((game.ClassListPath() + ".bak").c_str(), nullptr));
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ui.ClickCheckBox(0);
+    ui.Sync();
+    ChooseSurfaceType(ui, FOREST);
+    ui.Click(IDC_UPDATE);
+    MessageBoxSeen asked = AnswerYesNo(ui, IDNO);
+    EXPECT_EQ(asked.caption, "Turfwise");
+    EXPECT_EQ(asked.text, "Could not save a backup copy of CLASSLIST.BGL (ERROR:183). Change the file anyway?");
+    EXPECT_EQ(game.ReadClassList(), list.bytes);
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Ready");
+    EXPECT_EQ(ui.TickedLines(), std::vector<int>{0});
+    EXPECT_EQ(SceneryFolder(game), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+
+    // Asked again at the next try; Yes changes the file, and the run asks no more.
+    ui.Click(IDC_UPDATE);
+    EXPECT_EQ(AnswerYesNo(ui, IDYES).caption, "Turfwise");
+    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[0]}, FOREST));
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
+    ui.Click(IDC_DEFAULT);
+    ui.Sync();
+    EXPECT_EQ(game.ReadClassList(), list.bytes);
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist reset to default surface types.");
+    EXPECT_EQ(SceneryFolder(game), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
 }
 
 } // namespace
