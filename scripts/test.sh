@@ -2,8 +2,8 @@
 # Installs whatever is missing, builds the Linux target and both Windows
 # targets and runs every test: the native unit tests (AddressSanitizer,
 # UndefinedBehaviorSanitizer), the Windows tests under Wine in Xvfb (64-bit
-# always, 32-bit where this machine runs 32-bit programs), and the scan fuzzer
-# for a bounded time. Ends with one summary line per suite; exits non-zero if
+# always, 32-bit where this machine runs 32-bit programs), the release package
+# and the scan fuzzer for a bounded time. Ends with one summary line per suite; exits non-zero if
 # anything failed.
 #   scripts/test.sh                      everything
 #   FUZZ_SECONDS=5 scripts/test.sh
@@ -178,6 +178,17 @@ if build windows64; then
     readonly_as_user windows-x86_64-user win64 build/windows64/tests/data/class_list_file_tests.exe
 else
     build_failed windows-x86_64 windows64
+fi
+
+# --- the release package ------------------------------------------------------------
+echo "== package"
+if "$here/package.sh" >build/package.log 2>&1; then
+    tail -4 build/package.log
+    add_summary package 1 0 0
+else
+    tail -20 build/package.log
+    echo "package: the release package was not made"
+    add_summary package 0 1 0
 fi
 
 # --- fuzzing ----------------------------------------------------------------------
