@@ -81,6 +81,8 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
 #define KEY_QUERY_VALUE 0x0001u
+#define KEY_WOW64_64KEY 0x0100u
+#define KEY_WOW64_32KEY 0x0200u
 
 #define MB_OK 0x00000000u
 
@@ -92,8 +94,6 @@ DWORD WINAPI GetLastError();
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
                           DWORD disposition, DWORD flags, HANDLE templateFile);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
-#define KEY_WOW64_64KEY 0x0100u
-#define KEY_WOW64_32KEY 0x0200u
 HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES sa, DWORD protect,
                                  DWORD sizeHigh, DWORD sizeLow, LPCSTR name);
 LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
