@@ -1,0 +1,51 @@
+// turfwise-cli where a POSIX system's permissions decide: a class list the
+// user may change in a folder the user may not write.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/cli/cli_run.h"
+#include "tools/classlist_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(CliPosixTest, BackupInAFolderTheUserMayNotWriteStopsTheChange)
+{
+    const std::string folder = (fs::temp_directory_path() / ("turfwise-cli-ro-" + std::to_string(getpid()))).string();
+    const std::string path = folder + "/CLASSLIST.BGL";
+    fs::create_directories(folder);
+    ClassListBuilder b;
+    b.AddTexturedClass(0, 1, "GRASS000.BMP");
+    b.AddEnd();
+    ASSERT_TRUE(b.WriteFile(path));
+    ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+
+    // Run by root, the program runs as nobody, whom the folder stops.
+    CliRun run = RunCli({"set", "water", "--all", "--file", path}, /*unprivileged=*/true);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find(path + ".bak: cannot save the backup copy (error 5: Access is denied.)"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadBytes(path), b.Bytes());
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+
+    run = RunCli({"set", "water", "--all", "--no-backup", "--file", path}, /*unprivileged=*/true);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(ReadBytes(path), b.Bytes());
+
+    chmod(folder.c_str(), 0755);
+    fs::remove_all(folder);
+}
+
+} // namespace
