@@ -518,7 +518,7 @@ int main(int argc, char** argv)
                    "the game's folder; its Scenery\\All\\Scenery\\CLASSLIST.BGL is used")
         ->excludes(fileOption);
     app.add_flag("--dry-run", options.dryRun, "show what would change and write nothing");
-    app.add_flag("--no-backup", options.noBackup, "change the file without making " CLASS_LIST_BACKUP_SUFFIX " first");
+    app.add_flag("--no-backup", options.noBackup, "change the file without saving its backup copy first");
     app.add_flag("--force", options.force, "change a file (or restore a backup) whose scan stops early");
     app.footer("Without --file or --game-folder the game's folder comes from its registry entry (under Wine on\n"
                "Linux and macOS: the prefix in $WINEPREFIX, else ~/.wine). Before the first change of a class\n"
@@ -539,7 +539,8 @@ int main(int argc, char** argv)
     set->add_flag("--all", options.all, "every class");
 
     app.add_subcommand("reset", "every class to its default surface type, as Default does");
-    auto* restore = app.add_subcommand("restore", "put the backup " CLASS_LIST_BACKUP_SUFFIX " back over the class list");
+    auto* restore = app.add_subcommand("restore", "put the backup copy (CLASSLIST.BGL" CLASS_LIST_BACKUP_SUFFIX
+                                                  ") back over the class list");
 
     try {
         app.parse(argc, argv);
