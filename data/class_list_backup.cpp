@@ -47,6 +47,9 @@ int BackupClassList(const ClassListFile* file, LPCSTR classListPath)
     char temp[BACKUP_PATH_SIZE + 16];
     std::snprintf(temp, sizeof temp, "%s.%lu.tmp", backup, static_cast<unsigned long>(GetCurrentProcessId()));
     HANDLE handle = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // No live program has our id: a file of that name is left from a crash.
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS && DeleteFileA(temp))
+        handle = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
     DWORD written = 0;

@@ -989,6 +989,8 @@ TEST_F(ClassListDlgTest, FirstStoreOfARunBacksUpTheFileAsItWasAndLaterOnesKeepTh
 {
     ClassList list = UseClassList({WATER, CITY});
     const std::string backup = game.ClassListPath() + ".bak";
+    // Left by an earlier run of a program with this process id that crashed.
+    std::ofstream(backup + "." + std::to_string(::GetCurrentProcessId()) + ".tmp") << "half a copy";
     {
         DialogDriver ui;
         ASSERT_TRUE(ui.Started());
