@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds both Windows programs in Release, stripped, and writes
-# dist/turfwise-<version>-windows.zip with Turfwise.exe, Turfwise64.exe and a
-# README.txt with Windows line ends. The version is the project's (CMakeLists.txt).
+# dist/turfwise-<version>-windows.zip with Turfwise.exe, Turfwise64.exe, the
+# command line turfwise-cli.exe (32-bit, for every Windows) and a README.txt
+# with Windows line ends. The version is the project's (CMakeLists.txt).
 #   scripts/package.sh
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -13,7 +14,7 @@ budget=$((400 * 1024))   # bytes, for the stripped Turfwise.exe
 for preset in windows-release windows64-release; do
     echo "== $preset"
     cmake --preset $preset >/dev/null
-    cmake --build --preset $preset --target Turfwise -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
+    cmake --build --preset $preset --target Turfwise turfwise-cli -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
 done
 version=$(sed -n 's/^#define TURFWISE_VERSION "\(.*\)"$/\1/p' build/release-i686/generated/turfwise_version.h)
 [ -n "$version" ] || { echo "no version in the generated header" >&2; exit 1; }
@@ -22,7 +23,8 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 i686-w64-mingw32-strip -o "$stage/Turfwise.exe" build/release-i686/ui/Turfwise.exe
 x86_64-w64-mingw32-strip -o "$stage/Turfwise64.exe" build/release-x86_64/ui/Turfwise64.exe
-for exe in "$stage/Turfwise.exe" "$stage/Turfwise64.exe"; do
+i686-w64-mingw32-strip -o "$stage/turfwise-cli.exe" build/release-i686/cli/turfwise-cli.exe
+for exe in "$stage/Turfwise.exe" "$stage/Turfwise64.exe" "$stage/turfwise-cli.exe"; do
     case $exe in *64.exe) arch=x86_64 ;; *) arch=i686 ;; esac
     tests/ui/check_exe.sh "$exe" $arch | tail -1
 done
@@ -33,10 +35,11 @@ touch -d "@$(git log -1 --format=%ct 2>/dev/null || echo 0)" "$stage"/*
 mkdir -p dist
 zip=dist/turfwise-$version-windows.zip
 rm -f "$zip"
-(cd "$stage" && zip -q -X -9 "$root/$zip" Turfwise.exe Turfwise64.exe README.txt)
+(cd "$stage" && zip -q -X -9 "$root/$zip" Turfwise.exe Turfwise64.exe turfwise-cli.exe README.txt)
 size=$(stat -c %s "$stage/Turfwise.exe")
 echo "Turfwise.exe   $size bytes stripped (budget $budget)"
 echo "Turfwise64.exe $(stat -c %s "$stage/Turfwise64.exe") bytes stripped"
+echo "turfwise-cli.exe $(stat -c %s "$stage/turfwise-cli.exe") bytes stripped"
 echo "Package: $zip ($(stat -c %s "$zip") bytes)"
 if [ "$size" -gt "$budget" ]; then
     echo "Turfwise.exe is over its size budget" >&2

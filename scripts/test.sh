@@ -100,15 +100,17 @@ run_ctest() {
     report "$suite" "$dir" "$dir/ctest-junit.xml"
 }
 
-# The read-only case of the file access once more, by an unprivileged user in
-# a prefix of its own: Wine run by root may write read-only files.
+# The read-only cases (file access, command line) once more, by an
+# unprivileged user in a prefix of its own: Wine run by root may write
+# read-only files.
 readonly_as_user() {
-    local suite=$1 arch=$2 exe=$3
-    [ "$(id -u)" = 0 ] && [ -f "$exe" ] || return 0
-    echo "== $suite: read-only file as an unprivileged user"
-    local ro
+    local suite=$1 arch=$2 dir=$3
+    [ "$(id -u)" = 0 ] && [ -f "$dir/tests/data/class_list_file_tests.exe" ] || return 0
+    echo "== $suite: read-only files as an unprivileged user"
+    local ro tests=(class_list_file_tests cli_tests)
     ro=$(mktemp -d /tmp/turfwise-user-XXXXXX)
-    cp "$exe" "$ro/"
+    cp "$dir/tests/data/class_list_file_tests.exe" "$dir/tests/cli/cli_tests.exe" "$dir/cli/turfwise-cli.exe" "$ro/"
+    mkdir -p "$ro/test-results"
     chmod 755 "$ro" && chown -R 65534:65534 "$ro"
     (
         wine_use "$arch"
@@ -117,18 +119,22 @@ readonly_as_user() {
                 env HOME="$ro" WINEPREFIX="$ro/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
         }
         as_user timeout 180 "$WINE_LOADER" wineboot -i >/dev/null 2>&1
-        as_user timeout 120 "$WINE_LOADER" "$ro/$(basename "$exe")" --gtest_filter='*ReadOnly*' \
-            --gtest_output="xml:Z:$ro/results/user.xml"
-        echo $? >"$ro/rc"
+        for t in "${tests[@]}"; do
+            as_user timeout 120 "$WINE_LOADER" "$ro/$t.exe" --gtest_filter='*ReadOnly*' \
+                --gtest_output="xml:Z:$ro/test-results/$t.xml"
+            echo $? >"$ro/$t.rc"
+        done
         as_user "$WINESERVER" -k >/dev/null 2>&1
     )
-    local state=fail
-    [ "$(cat "$ro/rc" 2>/dev/null)" = 0 ] && state=run
-    mkdir -p "$ro/test-results" && mv "$ro/results/user.xml" "$ro/test-results/readonly.xml" 2>/dev/null
-    printf '<testcase name="readonly" status="%s">\n' $state >"$ro/junit.xml"
+    local t state
+    for t in "${tests[@]}"; do
+        state=fail
+        [ "$(cat "$ro/$t.rc" 2>/dev/null)" = 0 ] && state=run
+        printf '<testcase name="%s" status="%s">\n' "$t" $state
+    done >"$ro/junit.xml"
     report "$suite" "$ro" "$ro/junit.xml"
-    if grep -q 'result="skipped"' "$ro/test-results/readonly.xml" 2>/dev/null; then
-        echo "$suite: the read-only case was skipped even for an unprivileged user"
+    if grep -q 'result="skipped"' "$ro"/test-results/*.xml 2>/dev/null; then
+        echo "$suite: a read-only case was skipped even for an unprivileged user"
         summary[${#summary[@]}-1]="$suite: 0 passed, 1 failed, 0 skipped"
         status=1
     fi
@@ -154,7 +160,7 @@ if build windows; then
         "$here/wine-prefix.sh" win32 || status=1
         echo "== windows-i686: tests under Wine on $DISPLAY"
         run_ctest windows-i686 windows build/windows
-        readonly_as_user windows-i686-user win32 build/windows/tests/data/class_list_file_tests.exe
+        readonly_as_user windows-i686-user win32 build/windows
     else
         echo "windows-i686: this machine runs no 32-bit programs; checking the programs without running them"
         summary+=("windows-i686: skipped (this machine runs no 32-bit programs)")
@@ -175,7 +181,7 @@ if build windows64; then
     "$here/wine-prefix.sh" win64 || status=1
     echo "== windows-x86_64: tests under 64-bit Wine on $DISPLAY"
     run_ctest windows-x86_64 windows64 build/windows64
-    readonly_as_user windows-x86_64-user win64 build/windows64/tests/data/class_list_file_tests.exe
+    readonly_as_user windows-x86_64-user win64 build/windows64
 else
     build_failed windows-x86_64 windows64
 fi

@@ -41,14 +41,28 @@ std::string Drain(HANDLE pipe)
     return lines;
 }
 
-} // namespace
-
-CliRun RunCli(const std::vector<std::string>& args, bool)
+// The program beside the test when it was copied there (the unprivileged
+// rerun copies both into a folder of its own), else the one in the build.
+std::string CliExe()
 {
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string beside = self;
+    beside = beside.substr(0, beside.find_last_of('\\') + 1) + "turfwise-cli.exe";
+    if (::GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return beside;
     std::string exe = "Z:" TURFWISE_CLI;
     for (char& c : exe)
         if (c == '/')
             c = '\\';
+    return exe;
+}
+
+} // namespace
+
+CliRun RunCli(const std::vector<std::string>& args, bool)
+{
+    const std::string exe = CliExe();
     std::string commandLine = Quote(exe);
     for (const std::string& a : args)
         commandLine += " " + Quote(a);
