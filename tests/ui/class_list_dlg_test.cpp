@@ -516,6 +516,22 @@ TEST_F(ClassListDlgTest, DefaultResetsEveryClassOfTheFileWhateverIsListed)
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready*");
 }
 
+// Turns the last record of the class list into an unknown one, as another
+// program writing the file while Turfwise has it mapped would.
+bool DamageLastRecord(const GameFolder& game, size_t fileSize)
+{
+    HANDLE file = ::CreateFileA(game.ClassListPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    ::SetFilePointer(file, LONG(fileSize - 2), nullptr, FILE_BEGIN);
+    const BYTE unknown[2] = {0x77, 0x00};
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, unknown, 2, &written, nullptr) && written == 2;
+    ::CloseHandle(file);
+    return ok;
+}
+
 TEST_F(ClassListDlgTest, FailedRescanAfterUpdateKeepsTheListAndReports)
 {
     ClassList list = UseClassList({WATER, CITY});
@@ -526,14 +542,7 @@ TEST_F(ClassListDlgTest, FailedRescanAfterUpdateKeepsTheListAndReports)
     const std::string before = ui.Line(1);
 
     // Another program damages the file's last record while Turfwise has it open.
-    HANDLE file = ::CreateFileA(game.ClassListPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    ::SetFilePointer(file, LONG(list.bytes.size() - 2), nullptr, FILE_BEGIN);
-    const BYTE unknown[2] = {0x77, 0x00};
-    DWORD written = 0;
-    ::WriteFile(file, unknown, 2, &written, nullptr);
-    ::CloseHandle(file);
+    ASSERT_TRUE(DamageLastRecord(game, list.bytes.size()));
 
     ui.ClickCheckBox(1);
     ui.Sync();
@@ -894,14 +903,7 @@ TEST_F(ClassListDlgTest, FailedRescanAfterDefaultKeepsTheListAndReports)
     const std::vector<std::string> before = {ui.Line(0), ui.Line(1), ui.Line(2)};
 
     // Another program damages the file's last record while Turfwise has it open.
-    HANDLE file = ::CreateFileA(game.ClassListPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    ::SetFilePointer(file, LONG(list.bytes.size() - 2), nullptr, FILE_BEGIN);
-    const BYTE unknown[2] = {0x77, 0x00};
-    DWORD written = 0;
-    ::WriteFile(file, unknown, 2, &written, nullptr);
-    ::CloseHandle(file);
+    ASSERT_TRUE(DamageLastRecord(game, list.bytes.size()));
 
     ui.Click(IDC_DEFAULT);
     MessageBoxSeen debug = ui.WaitForMessageBox();
