@@ -15,7 +15,7 @@ if runs_32bit; then
     echo "Benchmarking the 32-bit build (Turfwise.exe)"
 else
     arch=win64 preset=windows64
-    echo "Benchmarking the 64-bit build (Turfwise64.exe): this machine runs no 32-bit programs"
+    echo "Benchmarking the 64-bit build (Turfwise64.exe): $(no_32bit_reason)"
 fi
 build=${TURFWISE_BUILD_DIR:-$root/build/$preset}
 mkdir -p "$build" && build=$(cd "$build" && pwd)

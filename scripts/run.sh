@@ -18,7 +18,7 @@ if runs_32bit; then
     echo "Running the 32-bit build (Turfwise.exe)"
 else
     arch=win64 preset=windows64 exe_name=Turfwise64.exe
-    echo "Running the 64-bit build (Turfwise64.exe): this machine runs no 32-bit programs"
+    echo "Running the 64-bit build (Turfwise64.exe): $(no_32bit_reason)"
 fi
 wine_use $arch
 build=${TURFWISE_BUILD_DIR:-$root/build/$preset}

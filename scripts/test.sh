@@ -162,7 +162,7 @@ if build windows; then
         run_ctest windows-i686 windows build/windows
         readonly_as_user windows-i686-user win32 build/windows
     else
-        echo "windows-i686: this machine runs no 32-bit programs; checking the programs without running them"
+        echo "windows-i686: $(no_32bit_reason); checking the programs without running them"
         summary+=("windows-i686: skipped (this machine runs no 32-bit programs)")
         passed=0 failed=0
         for exe in build/windows/ui/Turfwise.exe build/windows/cli/turfwise-cli.exe; do

@@ -16,6 +16,14 @@ runs_32bit() {
     [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
+# Why the 64-bit build stands in for the 32-bit one, for the scripts' messages.
+no_32bit_reason() {
+    case "${TURFWISE_NO_32BIT:-0}" in
+    0|"") echo "this machine runs no 32-bit programs" ;;
+    *)    echo "TURFWISE_NO_32BIT is set" ;;
+    esac
+}
+
 wine_use() {
     case "$1" in
     win32)
