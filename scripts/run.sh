@@ -13,13 +13,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 "$here/packages.sh"
 . "$here/wine-env.sh"
-if runs_32bit; then
-    arch=win32 preset=windows exe_name=Turfwise.exe
-    echo "Running the 32-bit build (Turfwise.exe)"
-else
-    arch=win64 preset=windows64 exe_name=Turfwise64.exe
-    echo "Running the 64-bit build (Turfwise64.exe): $(no_32bit_reason)"
-fi
+pick_build Running
 wine_use $arch
 build=${TURFWISE_BUILD_DIR:-$root/build/$preset}
 mkdir -p "$build" && build=$(cd "$build" && pwd)

@@ -4,6 +4,8 @@
 #                        sets WINE_LOADER, WINESERVER and, unless the caller set
 #                        one, WINEPREFIX
 #   runs_32bit           true where this machine runs 32-bit programs
+#   pick_build VERB      the build to run here: sets arch, preset and exe_name
+#                        (the 32-bit one where it runs) and says which
 # TURFWISE_NO_32BIT=1 makes runs_32bit false, to try the 64-bit-only path on a
 # machine that runs both.
 turfwise_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -45,4 +47,14 @@ wine_use() {
     esac
     WINESERVER=/usr/lib/wine/wineserver64
     [ -x "$WINESERVER" ] || WINESERVER=wineserver
+}
+
+pick_build() {
+    if runs_32bit; then
+        arch=win32 preset=windows exe_name=Turfwise.exe
+        echo "$1 the 32-bit build (Turfwise.exe)"
+    else
+        arch=win64 preset=windows64 exe_name=Turfwise64.exe
+        echo "$1 the 64-bit build (Turfwise64.exe): $(no_32bit_reason)"
+    fi
 }
