@@ -4,45 +4,85 @@
 #include <cstring>
 #include <new>
 
+#include "data/class_record.h"
+#include "platform/last_error.h"
+
 namespace {
 
-int Fail(DWORD code)
+// Reads all of an open file; fewer bytes than its size means it changed while
+// we read, and no comparison or restore may trust what came.
+int ReadWholeFile(HANDLE handle, ClassListBackup* backup)
 {
-    SetLastError(code);
-    return 0;
-}
-
-bool IsFile(LPCSTR path)
-{
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-} // namespace
-
-int FormatBackupPath(LPCSTR classListPath, char* path, DWORD size)
-{
-    if (!classListPath || !path)
-        return Fail(ERROR_INVALID_PARAMETER);
-    const int n = std::snprintf(path, size, "%s" CLASS_LIST_BACKUP_SUFFIX, classListPath);
-    if (n < 0 || static_cast<DWORD>(n) >= size)
-        return Fail(ERROR_FILENAME_EXCED_RANGE);
+    DWORD high = 0;
+    SetLastError(ERROR_SUCCESS);
+    const DWORD size = GetFileSize(handle, &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)
+        return 0;
+    if (high != 0)
+        return FailWith(ERROR_NOT_ENOUGH_MEMORY);   // no class list is 4 GiB
+    if (!(backup->bytes = new (std::nothrow) BYTE[size ? size : 1]))
+        return FailWith(ERROR_NOT_ENOUGH_MEMORY);
+    DWORD read = 0;
+    if (!ReadFile(handle, backup->bytes, size, &read, nullptr))
+        return 0;
+    if (read != size)
+        return FailWith(ERROR_INVALID_DATA);
+    backup->size = size;
     return 1;
 }
 
-int BackupClassList(const ClassListFile* file, LPCSTR classListPath)
+bool SameFile(HANDLE a, HANDLE b)
 {
-    if (!file || !file->view)
-        return Fail(ERROR_INVALID_PARAMETER);
-    char backup[BACKUP_PATH_SIZE];
-    if (!FormatBackupPath(classListPath, backup, sizeof backup))
-        return 0;
-    // A folder of that name is no backup: the rename below fails on it.
-    if (IsFile(backup)) {
-        SetLastError(ERROR_ALREADY_EXISTS);
-        return 1;
-    }
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return GetFileInformationByHandle(a, &ia) && GetFileInformationByHandle(b, &ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
 
+int NotABackup(BackupComparison* found, BackupMismatch mismatch)
+{
+    found->mismatch = mismatch;
+    return FailWith(ERROR_FILE_EXISTS);
+}
+
+enum { NOTHING_THERE = -1 };
+
+// What stands at `backup`: 1 a backup of this class list, 0 something else or
+// a failure, NOTHING_THERE when the name is free.
+int CheckExisting(const ClassListFile* file, LPCSTR backup, BackupComparison* found)
+{
+    const DWORD attributes = GetFileAttributesA(backup);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? NOTHING_THERE : 0;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return NotABackup(found, BACKUP_NOT_A_FILE);
+    HANDLE handle = CreateFileA(backup, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    ClassListBackup copy{};
+    int result;
+    if (file->fileHandle && SameFile(handle, file->fileHandle)) {
+        result = NotABackup(found, BACKUP_IS_THE_CLASS_LIST);
+    } else if (!ReadWholeFile(handle, &copy)) {
+        result = 0;
+    } else {
+        CompareWithClassList(file, copy.bytes, copy.size, found);
+        result = found->mismatch == BACKUP_MATCHES ? FailWith(ERROR_ALREADY_EXISTS, 1) : FailWith(ERROR_FILE_EXISTS);
+    }
+    const DWORD error = GetLastError();
+    FreeClassListBackup(&copy);
+    CloseHandle(handle);
+    SetLastError(error);
+    return result;
+}
+
+enum { NAME_TAKEN = -1 };
+
+// Writes the view to `backup` through a temporary file: 1 made, 0 failed,
+// NAME_TAKEN when another program took the name meanwhile.
+int WriteNew(const ClassListFile* file, LPCSTR backup)
+{
     // The process id keeps two programs backing up at once apart.
     char temp[BACKUP_PATH_SIZE + 16];
     std::snprintf(temp, sizeof temp, "%s.%lu.tmp", backup, static_cast<unsigned long>(GetCurrentProcessId()));
@@ -54,10 +94,8 @@ int BackupClassList(const ClassListFile* file, LPCSTR classListPath)
         return 0;
     DWORD written = 0;
     BOOL ok = WriteFile(handle, file->view, file->fileSize, &written, nullptr);
-    if (ok && written != file->fileSize) {
-        ok = FALSE;
-        SetLastError(ERROR_DISK_FULL);
-    }
+    if (ok && written != file->fileSize)
+        ok = FailWith<BOOL>(ERROR_DISK_FULL);
     if (ok)
         ok = FlushFileBuffers(handle);
     DWORD error = ok ? ERROR_SUCCESS : GetLastError();
@@ -65,54 +103,87 @@ int BackupClassList(const ClassListFile* file, LPCSTR classListPath)
     if (ok && !MoveFileA(temp, backup)) {
         ok = FALSE;
         error = GetLastError();
-        // Another program made the first backup meanwhile: keep that one.
-        if (error == ERROR_ALREADY_EXISTS && IsFile(backup)) {
-            DeleteFileA(temp);
-            SetLastError(ERROR_ALREADY_EXISTS);
-            return 1;
-        }
     }
     if (!ok) {
         DeleteFileA(temp);
-        return Fail(error);
+        return error == ERROR_ALREADY_EXISTS ? NAME_TAKEN : FailWith(error);
     }
     SetLastError(ERROR_SUCCESS);
     return 1;
 }
 
+} // namespace
+
+int FormatBackupPath(LPCSTR classListPath, char* path, DWORD size)
+{
+    if (!classListPath || !path)
+        return FailWith(ERROR_INVALID_PARAMETER);
+    const int n = std::snprintf(path, size, "%s" CLASS_LIST_BACKUP_SUFFIX, classListPath);
+    if (n < 0 || static_cast<DWORD>(n) >= size)
+        return FailWith(ERROR_FILENAME_EXCED_RANGE);
+    return 1;
+}
+
+void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD size, BackupComparison* result)
+{
+    *result = BackupComparison{BACKUP_MATCHES, size, 0, 0};
+    if (size != file->fileSize) {
+        result->mismatch = BACKUP_OTHER_SIZE;
+        return;
+    }
+    // The class table is in file order, so one pass steps over each surface type.
+    DWORD next = 0;
+    for (DWORD k = 0; k < size; ++k) {
+        while (next < file->classCount &&
+               static_cast<DWORD>(file->classRecords[next] - file->view) + CLASS_SURFACE_TYPE_OFS + 2 <= k)
+            ++next;
+        if (next < file->classCount &&
+            k >= static_cast<DWORD>(file->classRecords[next] - file->view) + CLASS_SURFACE_TYPE_OFS)
+            continue;
+        if (bytes[k] != file->view[k] && result->differing++ == 0)
+            result->firstOffset = k;
+    }
+    if (result->differing != 0)
+        result->mismatch = BACKUP_OTHER_BYTES;
+}
+
+int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found)
+{
+    if (!file || !file->view || !backupPath || !found)
+        return FailWith(ERROR_INVALID_PARAMETER);
+    *found = BackupComparison{BACKUP_MATCHES, 0, 0, 0};
+    if (!FormatBackupPath(classListPath, backupPath, BACKUP_PATH_SIZE))
+        return 0;
+    // A name taken between the look and the rename is looked at once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int result = CheckExisting(file, backupPath, found);
+        if (result != NOTHING_THERE)
+            return result;
+        result = WriteNew(file, backupPath);
+        if (result != NAME_TAKEN)
+            return result;
+    }
+    // The name is taken, yet nothing can be read there: a link that leads nowhere.
+    return NotABackup(found, BACKUP_NOT_A_FILE);
+}
+
 int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup)
 {
     if (!backup)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return FailWith(ERROR_INVALID_PARAMETER);
     backup->bytes = nullptr;
     backup->size = 0;
-    char path[BACKUP_PATH_SIZE];
-    if (!FormatBackupPath(classListPath, path, sizeof path))
+    if (!FormatBackupPath(classListPath, backup->path, sizeof backup->path))
         return 0;
-    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(backup->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
-    DWORD high = 0;
-    SetLastError(ERROR_SUCCESS);
-    const DWORD size = GetFileSize(handle, &high);
-    DWORD error = ERROR_SUCCESS;
-    if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)
-        error = GetLastError();
-    else if (high != 0)
-        error = ERROR_NOT_ENOUGH_MEMORY;   // no class list is 4 GiB
-    else if (!(backup->bytes = new (std::nothrow) BYTE[size ? size : 1]))
-        error = ERROR_NOT_ENOUGH_MEMORY;
-    DWORD read = 0;
-    if (error == ERROR_SUCCESS && !ReadFile(handle, backup->bytes, size, &read, nullptr))
-        error = GetLastError();
-    else if (error == ERROR_SUCCESS && read != size)
-        error = ERROR_INVALID_DATA;   // shorter than it said: changed while we read
+    const int result = ReadWholeFile(handle, backup);
+    const DWORD error = GetLastError();
     CloseHandle(handle);
-    if (error != ERROR_SUCCESS)
-        return Fail(error);
-    backup->size = size;
-    return 1;
+    SetLastError(error);
+    return result;
 }
 
 void FreeClassListBackup(ClassListBackup* backup)
@@ -127,9 +198,9 @@ void FreeClassListBackup(ClassListBackup* backup)
 int RestoreClassList(ClassListFile* file, const ClassListBackup* backup)
 {
     if (!file || !file->view || !backup || !backup->bytes)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return FailWith(ERROR_INVALID_PARAMETER);
     if (backup->size != file->fileSize)
-        return Fail(ERROR_INVALID_DATA);
+        return FailWith(ERROR_INVALID_DATA);
     std::memcpy(file->view, backup->bytes, backup->size);
     return 1;
 }

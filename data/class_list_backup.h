@@ -14,23 +14,49 @@ enum : DWORD { BACKUP_PATH_SIZE = CLASS_LIST_PATH_SIZE + 8 };
 // ERROR_FILENAME_EXCED_RANGE (206) when it does not fit `size` bytes.
 int FormatBackupPath(LPCSTR classListPath, char* path, DWORD size);
 
-// Writes the mapped view of `file`, as it is now, to the backup of the class
-// list at `classListPath`: under a temporary name in the same folder, flushed,
-// then renamed, so that a half-written copy never bears the backup's name.
-// 1 with last-error 0 when it was made; 1 with ERROR_ALREADY_EXISTS (183) when
-// a backup was there already, which is left as it is: the first one is the
-// one worth keeping. 0 with the failing call's error otherwise, and no
-// temporary file left behind.
-int BackupClassList(const ClassListFile* file, LPCSTR classListPath);
+// How a file compares with the class list it should be a backup of. Turfwise
+// changes nothing but surface types, so a backup of this class list has its
+// size and differs from it at most in the surfaceType fields of the classes
+// the last scan found.
+enum BackupMismatch : DWORD {
+    BACKUP_MATCHES = 0,
+    BACKUP_OTHER_SIZE,          // `size` says the backup's
+    BACKUP_OTHER_BYTES,         // `differing` bytes, the first at `firstOffset`
+    BACKUP_NOT_A_FILE,          // a folder, or a link that leads nowhere
+    BACKUP_IS_THE_CLASS_LIST,   // a link to the class list itself
+};
 
-// A backup read whole into memory.
+struct BackupComparison {
+    BackupMismatch mismatch;
+    DWORD size;
+    DWORD differing;
+    DWORD firstOffset;
+};
+
+void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD size, BackupComparison* result);
+
+// Makes sure a backup of the mapped class list stands beside it before its
+// first change, and gives its path in `backupPath` (BACKUP_PATH_SIZE bytes).
+// - Nothing of that name: writes the view under a temporary name in the same
+//   folder, flushed, then renamed, so that a half-written copy never bears the
+//   backup's name; 1 with last-error 0.
+// - A backup of this class list is there: left as it is, the first one being
+//   the one worth keeping; 1 with ERROR_ALREADY_EXISTS (183).
+// - Anything else of that name: never overwritten, moved or deleted; 0 with
+//   ERROR_FILE_EXISTS (80) and `found` saying how it differs.
+// Otherwise 0 with the failing call's error. No temporary file is left behind.
+int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found);
+
+// A backup read whole into memory, and where it was read from.
 struct ClassListBackup {
     BYTE* bytes;
     DWORD size;
+    char path[BACKUP_PATH_SIZE];
 };
 
 // Reads the backup of the class list at `classListPath`; free it with
-// FreeClassListBackup, also after a failure.
+// FreeClassListBackup, also after a failure. Fails with ERROR_INVALID_DATA (13)
+// when the file gives fewer bytes than its size.
 int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup);
 void FreeClassListBackup(ClassListBackup* backup);
 

@@ -132,6 +132,15 @@ int CloseClassList(ClassListFile* file)
     return 1;
 }
 
+int FlushClassList(const ClassListFile* file)
+{
+    if (!file || !file->view || !file->fileHandle) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return FlushViewOfFile(file->view, 0) && FlushFileBuffers(file->fileHandle) ? 1 : 0;
+}
+
 bool IsInsideView(const ClassListFile* file, const BYTE* p, DWORD size)
 {
     if (!file || !file->view || !p)

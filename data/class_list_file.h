@@ -34,6 +34,9 @@ int OpenClassList(ClassListFile* file);
 // The same for the class list file at `path`, whatever its name and folder.
 int OpenClassListAt(ClassListFile* file, LPCSTR path);
 int CloseClassList(ClassListFile* file);
+// Writes the view's changed pages to the file and the file to the disk, so
+// that a change can be reported as saved.
+int FlushClassList(const ClassListFile* file);
 
 // True when [p, p + size) lies wholly inside the mapped view of `file`.
 bool IsInsideView(const ClassListFile* file, const BYTE* p, DWORD size);

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "data/byte_order.h"
+#include "data/class_record.h"
+#include "platform/last_error.h"
 
 namespace {
 
@@ -14,12 +16,6 @@ void ShowReport(const char* text, const char* caption)
 }
 
 ScanReportHook g_reportHook = ShowReport;
-
-int Fail(DWORD code)
-{
-    SetLastError(code);
-    return 0;
-}
 
 // The record's address names it for the user on the 32-bit build; a 64-bit
 // address does not fit the report's eight digits, so there it is the offset.
@@ -33,10 +29,10 @@ uint32_t ReportedLocation(const BYTE* record, uint64_t offset)
 inline bool EnterClass(ClassListFile* file, BYTE* record)
 {
     if (file->classCount == CLASS_TABLE_SIZE)
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return FailWith(ERROR_NOT_ENOUGH_MEMORY);
     file->classRecords[file->classCount++] = record;
     // Every water class is a class, so this table cannot fill first.
-    if (ReadLE16(record + 4) == SURFACE_WATER)
+    if (SurfaceTypeOf(record) == SURFACE_WATER)
         file->waterRecords[file->waterCount++] = record;
     return true;
 }
@@ -56,21 +52,21 @@ bool MeasureRecord(ClassListFile* file, BYTE* record, uint64_t pos, uint64_t lef
         return true;
     case 0x0001:
         if (left < 62 || (*length = ReadLE32(record + 58)) < 62)
-            return Fail(ERROR_INVALID_DATA);
+            return FailWith(ERROR_INVALID_DATA);
         return true;
     case OPCODE_TEXTURE_NAME:
         if (left < 4 || ReadLE16s(record + 2) < 4)
-            return Fail(ERROR_INVALID_DATA);
+            return FailWith(ERROR_INVALID_DATA);
         *length = static_cast<uint64_t>(ReadLE16s(record + 2));
         return true;
     case OPCODE_TEXTURE_LIST:
         if (left < 6)
-            return Fail(ERROR_INVALID_DATA);
+            return FailWith(ERROR_INVALID_DATA);
         *length = 6 + 2 * static_cast<uint64_t>(ReadLE16(record + 4));
         return true;
     case OPCODE_TEXTURE_CLASS:
         if (left < 10)
-            return Fail(ERROR_INVALID_DATA);
+            return FailWith(ERROR_INVALID_DATA);
         *length = 10;
         return EnterClass(file, record);
     }
@@ -84,14 +80,14 @@ bool MeasureRecord(ClassListFile* file, BYTE* record, uint64_t pos, uint64_t lef
         return true;
     case 0x15:
         if (left < 7 || (*length = ReadLE16(record + 5)) < 7)
-            return Fail(ERROR_INVALID_DATA);
+            return FailWith(ERROR_INVALID_DATA);
         return true;
     }
     char text[MAX_PATH];
     std::snprintf(text, sizeof text, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X", ReportedLocation(record, pos),
                   opcode, opcode & 0xFF);
     g_reportHook(text, "Turfwise - Debug");
-    return Fail(ERROR_INVALID_FUNCTION);
+    return FailWith(ERROR_INVALID_FUNCTION);
 }
 
 } // namespace
@@ -109,7 +105,7 @@ int ScanClassList(ClassListFile* file)
 int ScanClassListEx(ClassListFile* file, DWORD* stopOffset)
 {
     if (!file)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return FailWith(ERROR_INVALID_PARAMETER);
 
     std::memset(file->classRecords, 0, sizeof file->classRecords);
     file->classCount = 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "data/byte_order.h"
+#include "platform/last_error.h"
 
 const SurfaceTypeChoice SurfaceTypeChoices[] = {
     {0, "Concrete"},   {1, "Grass"},      {2, "Water"},     {3, "Bumpy grass"},
@@ -52,12 +53,6 @@ const BYTE* LocateInView(const BYTE* base, int64_t distance, DWORD size)
     return file.view + at;
 }
 
-int Fail(DWORD code)
-{
-    SetLastError(code);
-    return 0;
-}
-
 } // namespace
 
 const char* SurfaceTypeName(SurfaceType code)
@@ -68,6 +63,23 @@ const char* SurfaceTypeName(SurfaceType code)
     static char unknown[MAX_PATH];
     std::snprintf(unknown, sizeof unknown, "UNKNOWN(%X)", static_cast<unsigned>(code));
     return unknown;
+}
+
+const SurfaceTypeChoice* FindSurfaceTypeChoice(const char* name)
+{
+    if (!name)
+        return nullptr;
+    for (int i = 0; i < SurfaceTypeChoiceCount; ++i) {
+        const char* a = SurfaceTypeChoices[i].name;
+        const char* b = name;
+        // ASCII case folding: the names are ASCII, and the user's locale must not matter.
+        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        while (*a && fold(*a) == fold(*b))
+            ++a, ++b;
+        if (*a == 0 && *b == 0)
+            return &SurfaceTypeChoices[i];
+    }
+    return nullptr;
 }
 
 const BYTE* LocateTextureList(const BYTE* classRecord)
@@ -91,22 +103,22 @@ int GetTextureName(const BYTE* classRecord, char* buffer, DWORD* length)
     DWORD entryCount = ReadLE16(list + LIST_ENTRY_COUNT_OFS);
     const BYTE* name = LocateInView(list, LIST_HEADER_SIZE + 2 * int64_t(entryCount), NAME_TEXT_OFS);
     if (!name)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return FailWith(ERROR_INVALID_PARAMETER);
     return CopyTextureName(name, buffer, length);
 }
 
 int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length)
 {
     if (!buffer || !length || !IsInsideView(&g_classListFile, nameRecord, NAME_TEXT_OFS))
-        return Fail(ERROR_INVALID_PARAMETER);
+        return FailWith(ERROR_INVALID_PARAMETER);
 
     if (*length == 0) {
         int recordLength = ReadLE16s(nameRecord + NAME_RECORD_LENGTH_OFS);
         // Shorter than its own header: there is no size to give, only damage.
         if (recordLength < static_cast<int>(NAME_TEXT_OFS))
-            return Fail(ERROR_INVALID_PARAMETER);
+            return FailWith(ERROR_INVALID_PARAMETER);
         *length = static_cast<DWORD>(recordLength) - NAME_TEXT_OFS;
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
+        return FailWith(ERROR_INSUFFICIENT_BUFFER);
     }
 
     const DWORD size = *length;
@@ -115,7 +127,7 @@ int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length)
     const DWORD left = g_classListFile.fileSize - static_cast<DWORD>(text - g_classListFile.view);
     for (DWORD i = 0; i < size; ++i) {
         if (i == left)
-            return Fail(ERROR_INVALID_PARAMETER);   // no zero byte before the end of the file
+            return FailWith(ERROR_INVALID_PARAMETER);   // no zero byte before the end of the file
         buffer[i] = static_cast<char>(text[i]);
         if (text[i] == 0)
             return 1;
@@ -127,7 +139,7 @@ int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length)
 int FormatClassLine(const BYTE* classRecord, char* line)
 {
     if (!line)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return FailWith(ERROR_INVALID_PARAMETER);
     const BYTE* list = LocateTextureList(classRecord);
     if (!list)
         return 0;
@@ -139,9 +151,9 @@ int FormatClassLine(const BYTE* classRecord, char* line)
 
     std::memset(line, 0, CLASS_LINE_SIZE);
     std::snprintf(line, CLASS_LINE_SIZE, "%3d [%u] %s Type= %s",
-                  ReadLE16s(classRecord + CLASS_CLASS_NUMBER_OFS),
+                  ClassNumberOf(classRecord),
                   static_cast<unsigned>(ReadLE16(list + LIST_ENTRY_COUNT_OFS)), name,
-                  SurfaceTypeName(ReadLE16(classRecord + CLASS_SURFACE_TYPE_OFS)));
+                  SurfaceTypeName(SurfaceTypeOf(classRecord)));
     return 1;
 }
 

@@ -7,14 +7,7 @@
 #pragma once
 
 #include "data/class_list_file.h"
-
-// Field offsets of the texture class record (opcode 0x00A1).
-enum : DWORD {
-    CLASS_CLASS_NUMBER_OFS = 2,         // signed 16-bit
-    CLASS_SURFACE_TYPE_OFS = 4,         // unsigned 16-bit
-    CLASS_TEXTURE_LIST_OFS = 6,         // signed 32-bit, from the class record's first byte
-    CLASS_RECORD_SIZE = 10,
-};
+#include "data/class_record.h"
 
 // Texture list record (opcode 0x0064) and the texture name record (0x0043)
 // that follows it.
@@ -26,8 +19,6 @@ enum : DWORD {
 };
 
 enum : DWORD { CLASS_LINE_SIZE = 520 };
-
-typedef WORD SurfaceType;
 
 struct SurfaceTypeChoice {
     DWORD code;
@@ -45,6 +36,9 @@ extern const SurfaceType DefaultSurfaceTypes[DEFAULT_SURFACE_TYPE_COUNT];
 // Display name of a code; "UNKNOWN(%X)" for codes without one, in a buffer
 // shared by all calls.
 const char* SurfaceTypeName(SurfaceType code);
+
+// The choice whose name is `name`, in any case; null when none is.
+const SurfaceTypeChoice* FindSurfaceTypeChoice(const char* name);
 
 // The class's texture list record, or null with 87 as the last-error code
 // when the class record or its list record's header lies outside the view.

@@ -8,15 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/last_error.h"
+#include "platform/posix_file_faults.h"
 #include "platform/posix_internal.h"
 
 namespace {
-
-BOOL Fail(DWORD code)
-{
-    SetLastError(code);
-    return FALSE;
-}
 
 DWORD WriteError(int err)
 {
@@ -43,9 +39,14 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LP
 {
     const int fd = PosixFileDescriptor(file);
     if (fd < 0)
-        return Fail(ERROR_INVALID_HANDLE);
+        return FailWith<BOOL>(ERROR_INVALID_HANDLE);
     if (written)
         *written = 0;
+    const FileFault fault = TakeFault(FileCall::Write);
+    if (fault.error)
+        return FailWith<BOOL>(fault.error);
+    if (fault.shorten)
+        size /= 2;
     const char* p = static_cast<const char*>(data);
     DWORD done = 0;
     while (done < size) {
@@ -53,7 +54,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LP
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return Fail(WriteError(n < 0 ? errno : ENOSPC));
+            return FailWith<BOOL>(WriteError(n < 0 ? errno : ENOSPC));
         done += static_cast<DWORD>(n);
         if (written)
             *written = done;
@@ -65,14 +66,19 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERL
 {
     const int fd = PosixFileDescriptor(file);
     if (fd < 0)
-        return Fail(ERROR_INVALID_HANDLE);
+        return FailWith<BOOL>(ERROR_INVALID_HANDLE);
+    const FileFault fault = TakeFault(FileCall::Read);
+    if (fault.error)
+        return FailWith<BOOL>(fault.error);
+    if (fault.shorten)
+        size /= 2;
     DWORD done = 0;
     while (done < size) {
         ssize_t n = ::read(fd, static_cast<char*>(data) + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return Fail(Win32ErrorFromErrno(errno));
+            return FailWith<BOOL>(Win32ErrorFromErrno(errno));
         if (n == 0)
             break;
         done += static_cast<DWORD>(n);
@@ -86,12 +92,16 @@ BOOL WINAPI FlushFileBuffers(HANDLE file)
 {
     const int fd = PosixFileDescriptor(file);
     if (fd < 0)
-        return Fail(ERROR_INVALID_HANDLE);
-    return fsync(fd) == 0 ? TRUE : Fail(WriteError(errno));
+        return FailWith<BOOL>(ERROR_INVALID_HANDLE);
+    if (DWORD fault = TakeFault(FileCall::Flush).error)
+        return FailWith<BOOL>(fault);
+    return fsync(fd) == 0 ? TRUE : FailWith<BOOL>(WriteError(errno));
 }
 
 BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to)
 {
+    if (DWORD fault = TakeFault(FileCall::Move).error)
+        return FailWith<BOOL>(fault);
     std::string source, target;
     if (!Resolve(from, &source) || !Resolve(to, &target))
         return FALSE;
@@ -101,12 +111,12 @@ BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to)
         return TRUE;
     }
     if (errno == EEXIST)
-        return Fail(ERROR_ALREADY_EXISTS);
+        return FailWith<BOOL>(ERROR_ALREADY_EXISTS);
     // File systems without hard links: check, then rename.
     struct stat st;
     if (lstat(target.c_str(), &st) == 0)
-        return Fail(ERROR_ALREADY_EXISTS);
-    return rename(source.c_str(), target.c_str()) == 0 ? TRUE : Fail(WriteError(errno));
+        return FailWith<BOOL>(ERROR_ALREADY_EXISTS);
+    return rename(source.c_str(), target.c_str()) == 0 ? TRUE : FailWith<BOOL>(WriteError(errno));
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR name)
@@ -116,8 +126,8 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
         return FALSE;
     struct stat st;
     if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return Fail(ERROR_ACCESS_DENIED);
-    return unlink(path.c_str()) == 0 ? TRUE : Fail(Win32ErrorFromErrno(errno));
+        return FailWith<BOOL>(ERROR_ACCESS_DENIED);
+    return unlink(path.c_str()) == 0 ? TRUE : FailWith<BOOL>(Win32ErrorFromErrno(errno));
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR name)

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "platform/posix_file_faults.h"
+#include "platform/last_error.h"
 #include "platform/posix_internal.h"
 
 namespace {
@@ -35,37 +36,66 @@ PosixHandle* AsHandle(HANDLE h, PosixHandle::Kind kind)
     return (p && h != INVALID_HANDLE_VALUE && p->kind == kind) ? p : nullptr;
 }
 
-HANDLE Fail(DWORD code, HANDLE result)
-{
-    SetLastError(code);
-    return result;
-}
+struct Fault {
+    std::atomic<bool> armed{false};
+    DWORD error = 0;
+    bool shorten = false;
+    std::function<void()> before;
+};
+Fault g_faults[static_cast<int>(FileCall::Count)];
 
-std::atomic<DWORD> g_faults[static_cast<int>(FileCall::Count)];
-
-// The error a test armed for this call, taken once; 0 for none.
-DWORD TakeFault(FileCall call)
+Fault& FaultOf(FileCall call)
 {
-    std::atomic<DWORD>& fault = g_faults[static_cast<int>(call)];
-    return fault.load(std::memory_order_relaxed) == 0 ? 0 : fault.exchange(0);
+    return g_faults[static_cast<int>(call)];
 }
 
 } // namespace
 
+FileFault TakeFault(FileCall call)
+{
+    Fault& fault = FaultOf(call);
+    if (!fault.armed.load(std::memory_order_relaxed) || !fault.armed.exchange(false))
+        return {};
+    FileFault taken{fault.error, fault.shorten};
+    std::function<void()> before = std::move(fault.before);
+    fault.error = 0;
+    fault.shorten = false;
+    fault.before = nullptr;
+    if (before)
+        before();
+    return taken;
+}
+
 void FailNextFileCall(FileCall call, DWORD error)
 {
-    g_faults[static_cast<int>(call)].store(error);
+    Fault& fault = FaultOf(call);
+    fault.error = error;
+    fault.armed = error != 0;
+}
+
+void ShortenNextFileCall(FileCall call)
+{
+    Fault& fault = FaultOf(call);
+    fault.shorten = true;
+    fault.armed = true;
+}
+
+void BeforeNextFileCall(FileCall call, std::function<void()> action)
+{
+    Fault& fault = FaultOf(call);
+    fault.before = std::move(action);
+    fault.armed = true;
 }
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD, HANDLE)
 {
     if (!name || (disposition != OPEN_EXISTING && disposition != CREATE_NEW))
-        return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+        return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     std::string path;
     DWORD error = 0;
     if (!ResolveDosPath(name, &path, &error))
-        return Fail(error, INVALID_HANDLE_VALUE);
+        return FailWith<HANDLE>(error, INVALID_HANDLE_VALUE);
 
     bool writable = (access & GENERIC_WRITE) != 0;
     int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC;
@@ -73,18 +103,18 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
         flags |= O_CREAT | O_EXCL;
     int fd = open(path.c_str(), flags, 0666);
     if (fd < 0)
-        return Fail(errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
+        return FailWith<HANDLE>(errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(fd);
-        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        return FailWith<HANDLE>(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     }
     return new PosixHandle{PosixHandle::FILE, fd, writable, 0};
 }
 
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
 {
-    if (DWORD fault = TakeFault(FileCall::SizeQuery)) {
+    if (DWORD fault = TakeFault(FileCall::SizeQuery).error) {
         SetLastError(fault);
         return INVALID_FILE_SIZE;
     }
@@ -108,42 +138,42 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
 HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect,
                                  DWORD sizeHigh, DWORD sizeLow, LPCSTR)
 {
-    if (DWORD fault = TakeFault(FileCall::Mapping))
-        return Fail(fault, nullptr);
+    if (DWORD fault = TakeFault(FileCall::Mapping).error)
+        return FailWith<HANDLE>(fault, nullptr);
     PosixHandle* h = AsHandle(file, PosixHandle::FILE);
     if (!h)
-        return Fail(ERROR_INVALID_HANDLE, nullptr);
+        return FailWith<HANDLE>(ERROR_INVALID_HANDLE, nullptr);
     if (protect != PAGE_READWRITE || sizeHigh != 0 || sizeLow != 0)
-        return Fail(ERROR_INVALID_PARAMETER, nullptr);
+        return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     if (!h->writable)
-        return Fail(ERROR_ACCESS_DENIED, nullptr);
+        return FailWith<HANDLE>(ERROR_ACCESS_DENIED, nullptr);
     struct stat st;
     if (fstat(h->fd, &st) != 0)
-        return Fail(Win32ErrorFromErrno(errno), nullptr);
+        return FailWith<HANDLE>(Win32ErrorFromErrno(errno), nullptr);
     // Windows will not map the whole of an empty file.
     if (st.st_size == 0)
-        return Fail(ERROR_FILE_INVALID, nullptr);
+        return FailWith<HANDLE>(ERROR_FILE_INVALID, nullptr);
     // The mapping outlives the file handle, as on Windows.
     int fd = dup(h->fd);
     if (fd < 0)
-        return Fail(Win32ErrorFromErrno(errno), nullptr);
+        return FailWith<HANDLE>(Win32ErrorFromErrno(errno), nullptr);
     return new PosixHandle{PosixHandle::MAPPING, fd, true, static_cast<size_t>(st.st_size)};
 }
 
 LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
                             SIZE_T bytes)
 {
-    if (DWORD fault = TakeFault(FileCall::View))
-        return Fail(fault, nullptr);
+    if (DWORD fault = TakeFault(FileCall::View).error)
+        return FailWith<HANDLE>(fault, nullptr);
     PosixHandle* h = AsHandle(mapping, PosixHandle::MAPPING);
     if (!h)
-        return Fail(ERROR_INVALID_HANDLE, nullptr);
+        return FailWith<HANDLE>(ERROR_INVALID_HANDLE, nullptr);
     if (access != FILE_MAP_ALL_ACCESS || offsetHigh != 0 || offsetLow != 0 ||
         (bytes != 0 && bytes != h->size))
-        return Fail(ERROR_INVALID_PARAMETER, nullptr);
+        return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     void* view = mmap(nullptr, h->size, PROT_READ | PROT_WRITE, MAP_SHARED, h->fd, 0);
     if (view == MAP_FAILED)
-        return Fail(Win32ErrorFromErrno(errno), nullptr);
+        return FailWith<HANDLE>(Win32ErrorFromErrno(errno), nullptr);
     std::lock_guard<std::mutex> lock(g_viewsLock);
     Views()[view] = h->size;
     return view;
@@ -166,6 +196,51 @@ BOOL WINAPI UnmapViewOfFile(LPCVOID view)
     return TRUE;
 }
 
+BOOL WINAPI FlushViewOfFile(LPCVOID view, SIZE_T bytes)
+{
+    if (DWORD fault = TakeFault(FileCall::FlushView).error)
+        return FailWith<BOOL>(fault, FALSE);
+    size_t size;
+    {
+        std::lock_guard<std::mutex> lock(g_viewsLock);
+        auto it = Views().find(view);
+        if (it == Views().end()) {
+            SetLastError(487);   // ERROR_INVALID_ADDRESS
+            return FALSE;
+        }
+        size = bytes == 0 || bytes > it->second ? it->second : bytes;
+    }
+    if (msync(const_cast<void*>(view), size, MS_SYNC) != 0) {
+        SetLastError(Win32ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    PosixHandle* h = AsHandle(file, PosixHandle::FILE);
+    struct stat st;
+    if (!h || !info) {
+        SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (fstat(h->fd, &st) != 0) {
+        SetLastError(Win32ErrorFromErrno(errno));
+        return FALSE;
+    }
+    *info = BY_HANDLE_FILE_INFORMATION();
+    info->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    // The device and inode name the file as the volume serial and file index do.
+    info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
+    info->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+    info->nFileSizeLow = static_cast<DWORD>(st.st_size);
+    info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    info->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_ino) >> 32);
+    info->nFileIndexLow = static_cast<DWORD>(st.st_ino);
+    return TRUE;
+}
+
 BOOL WINAPI CloseHandle(HANDLE handle)
 {
     auto* h = static_cast<PosixHandle*>(handle);
@@ -175,7 +250,7 @@ BOOL WINAPI CloseHandle(HANDLE handle)
     }
     close(h->fd);
     delete h;
-    if (DWORD fault = TakeFault(FileCall::Close)) {
+    if (DWORD fault = TakeFault(FileCall::Close).error) {
         SetLastError(fault);
         return FALSE;
     }

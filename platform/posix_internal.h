@@ -19,5 +19,14 @@ std::string WinePrefix();
 // A missing last component is not an error here: the caller's open reports it.
 bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error);
 
+enum class FileCall;
+// What a test armed for the next call of a kind (platform/posix_file_faults.h),
+// taken once; nothing armed is {0, false}.
+struct FileFault {
+    DWORD error;
+    bool shorten;
+};
+FileFault TakeFault(FileCall call);
+
 // The descriptor behind a file handle of CreateFileA, or -1.
 int PosixFileDescriptor(HANDLE file);

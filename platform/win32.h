@@ -33,6 +33,24 @@ typedef LONG LSTATUS;
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
 #define TRUE 1
 #define FALSE 0
 #ifndef MAX_PATH
@@ -100,6 +118,10 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWOR
                             SIZE_T bytes);
 BOOL WINAPI UnmapViewOfFile(LPCVOID view);
 BOOL WINAPI CloseHandle(HANDLE handle);
+// msync of the view: the stores reach the file before it returns.
+BOOL WINAPI FlushViewOfFile(LPCVOID view, SIZE_T bytes);
+// Only the attributes, size, link count and identity (device and inode) are filled.
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info);
 
 // Writing a file beside the class list (platform/posix_file_writes.cpp):
 // CREATE_NEW only creates, MoveFileA never replaces an existing name.

@@ -391,14 +391,12 @@ void CClassListDlg::OnUpdate()
         // anything else would store a code the game does not know.
         char szTyped[kTextSize] = {};
         m_cbSurfaceType.GetWindowText(szTyped, kTextSize);
-        int i = 0;
-        while (i < SurfaceTypeChoiceCount && ::lstrcmpiA(szTyped, SurfaceTypeChoices[i].name) != 0)
-            ++i;
-        if (i == SurfaceTypeChoiceCount) {
+        const SurfaceTypeChoice* choice = FindSurfaceTypeChoice(szTyped);
+        if (!choice) {
             SetStatus(kInvalidSurfaceType);
             return;
         }
-        code = SurfaceTypeChoices[i].code;
+        code = choice->code;
     }
 
     BYTE* records[CLASS_TABLE_SIZE];
@@ -453,14 +451,25 @@ BOOL CClassListDlg::BackUpBeforeFirstEdit()
     if (m_bBackupSettled)
         return TRUE;
     char szPath[CLASS_LIST_PATH_SIZE];
+    char szBackup[BACKUP_PATH_SIZE];
+    BackupComparison found;
     FormatClassListPath(&g_classListFile, szPath, sizeof szPath);
-    if (!BackupClassList(&g_classListFile, szPath)) {
+    if (!BackupClassList(&g_classListFile, szPath, szBackup, &found)) {
+        const unsigned error = unsigned(::GetLastError());
         char szText[kTextSize];
-        std::snprintf(szText, sizeof szText,
-                      "Could not save a backup copy of CLASSLIST.BGL (ERROR:%d). Change the file anyway?",
-                      int(::GetLastError()));
-        // No is the default button: a stray Enter leaves the file as it is.
-        if (::MessageBoxA(nullptr, szText, "Turfwise", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+        if (error == ERROR_FILE_EXISTS)
+            std::snprintf(szText, sizeof szText,
+                          "Could not save a backup copy of CLASSLIST.BGL (ERROR:%X): CLASSLIST.BGL" CLASS_LIST_BACKUP_SUFFIX
+                          " is there and is not a copy of it. Rename or delete that file to start a new backup.\n\n"
+                          "Change the file anyway?",
+                          error);
+        else
+            std::snprintf(szText, sizeof szText,
+                          "Could not save a backup copy of CLASSLIST.BGL (ERROR:%X). Change the file anyway?", error);
+        // Owned by the dialog, which takes no input while it is up: no second
+        // Update can start under it. No is the default: a stray Enter leaves
+        // the file as it is.
+        if (::MessageBoxA(m_hWnd, szText, "Turfwise", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
             return FALSE;
     }
     m_bBackupSettled = 1;

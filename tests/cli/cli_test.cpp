@@ -304,15 +304,51 @@ TEST_F(CliTest, NoBackupSkipsItAndABackupThatCannotBeWrittenStopsTheChange)
     EXPECT_EQ(Run({"set", "city", "--all", "--no-backup"}).exitCode, 0);
     EXPECT_FALSE(fs::exists(Backup()));
 
-    // A folder in the backup's place: no program, however privileged, can rename onto it.
-    WriteBytes(path_, list.bytes);
+    // Whatever stands under the backup's name and is not a copy of this class
+    // list is never replaced, and no change is made without a way back.
+    const std::vector<uint8_t> other = WithTypes(list.bytes, list, {{0, WATER}});
+    std::vector<uint8_t> renamed = list.bytes;
+    renamed[list.classes[1] - 3] ^= 0x20;   // a letter of the first texture name
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        std::string why;
+    } notBackups[] = {
+        {"empty", {}, "it is 0 bytes and the class list " + std::to_string(list.bytes.size())},
+        {"shorter", std::vector<uint8_t>(list.bytes.begin(), list.bytes.end() - 1),
+         "it is " + std::to_string(list.bytes.size() - 1) + " bytes"},
+        {"another texture name", renamed,
+         "1 bytes besides surface types differ from the class list, the first at offset " +
+             std::to_string(list.classes[1] - 3)},
+    };
+    for (const auto& c : notBackups) {
+        WriteBytes(path_, list.bytes);
+        WriteBytes(Backup(), c.bytes);
+        CliRun run = Run({"set", "city", "--all"});
+        EXPECT_EQ(run.exitCode, 2) << c.what;
+        EXPECT_TRUE(Contains(run.err, Backup() + ": not a backup of " + path_ + ": " + c.why)) << run.err;
+        EXPECT_TRUE(Contains(run.err, "Rename or delete it to start a new backup")) << run.err;
+        EXPECT_EQ(ReadBytes(path_), list.bytes) << c.what;
+        EXPECT_EQ(ReadBytes(Backup()), c.bytes) << c.what;
+        EXPECT_EQ(FolderContents(folder_), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+    }
+    fs::remove(Backup());
     fs::create_directory(Backup());
-    CliRun run = Run({"set", "city", "--all"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(Contains(run.err, Backup() + ": cannot save the backup copy (error 183")) << run.err;
+    CliRun folder = Run({"set", "city", "--all"});
+    EXPECT_EQ(folder.exitCode, 2);
+    EXPECT_TRUE(Contains(folder.err, Backup() + ": not a backup of " + path_ + ": it is not a file")) << folder.err;
     EXPECT_EQ(ReadBytes(path_), list.bytes);
-    EXPECT_EQ(FolderContents(folder_), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
     EXPECT_TRUE(fs::is_directory(Backup()));
+
+    // A true backup differs only in surface types: used without a word.
+    fs::remove(Backup());
+    WriteBytes(Backup(), other);
+    CliRun kept = Run({"set", "city", "--all"});
+    EXPECT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_FALSE(Contains(kept.out, "Backup")) << kept.out;
+    EXPECT_EQ(kept.err, "");
+    EXPECT_EQ(ReadBytes(Backup()), other);
+    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, {{0, CITY}}));
 }
 
 TEST_F(CliTest, RestoreRefusesAMissingDamagedOrDifferentlySizedBackup)
@@ -342,17 +378,47 @@ TEST_F(CliTest, RestoreRefusesAMissingDamagedOrDifferentlySizedBackup)
     EXPECT_EQ(ReadBytes(path_), damaged);
 }
 
+TEST_F(CliTest, RestoreOfABackupThatDiffersBeyondSurfaceTypesNeedsForce)
+{
+    ClassList list = Use({GRASS, CITY});
+    // The backup has another texture name, as one from before an add-on changed the file would.
+    std::vector<uint8_t> backup = WithTypes(list.bytes, list, {{0, WATER}});
+    const size_t letter = list.classes[1] - 3;
+    backup[letter] ^= 0x20;
+    WriteBytes(Backup(), backup);
+    CliRun refused = Run({"restore"});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_TRUE(Contains(refused.err, Backup() + ": refused: 1 bytes besides surface types differ from the class "
+                                                 "list, the first at offset " + std::to_string(letter)))
+        << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(Run({"restore", "--dry-run"}).exitCode, 3);
+
+    CliRun forced = Run({"restore", "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_EQ(forced.out, "position 0, class 10: Grass -> Water\n1 other bytes differ from the backup.\nRestored " +
+                              path_ + " from " + Backup() + ".\n");
+    EXPECT_EQ(ReadBytes(path_), backup);
+    EXPECT_EQ(ReadBytes(Backup()), backup);
+}
+
 // ---- damaged files -------------------------------------------------------------
 
 TEST_F(CliTest, DamagedFileIsListedUpToTheDamageAndChangedOnlyWithForce)
 {
     ClassList list = Use({WATER, CITY, FOREST}, {0x77, 0x00, 1, 2, 3, 4});
     const size_t damageAt = list.classes[1] + 10 + 8 + 24 + 11;
+    // A script learns of the damage from the exit code, with what came before it.
     CliRun listed = Run({"list"});
-    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.exitCode, 3);
     EXPECT_EQ(Lines(listed.out).size(), 2u) << listed.out;
     EXPECT_TRUE(Contains(listed.err, "stopped at offset " + std::to_string(damageAt) + " ")) << listed.err;
     EXPECT_TRUE(Contains(listed.err, "unrecognised record (opcode 0077) (error 1); 2 classes found")) << listed.err;
+    CliRun json = Run({"list", "--json"});
+    EXPECT_EQ(json.exitCode, 3);
+    EXPECT_EQ(nlohmann::json::parse(json.out).size(), 2u) << json.out;
+    EXPECT_TRUE(Contains(json.err, "stopped at offset " + std::to_string(damageAt) + " ")) << json.err;
 
     for (const char* command : {"set", "reset"}) {
         CliRun refused = command == std::string("set") ? Run({"set", "grass", "--all"}) : Run({"reset"});

@@ -1,0 +1,100 @@
+#include "cli/open.h"
+
+#include <cstdio>
+
+#include "cli/exit_code.h"
+#include "cli/report.h"
+#include "data/byte_order.h"
+#include "data/record_scan.h"
+
+namespace {
+
+std::string g_scanReport;
+
+void KeepScanReport(const char* text, const char*)
+{
+    g_scanReport = text;
+}
+
+std::string StopReason(const BYTE* view, const ScanResult& scan)
+{
+    char text[128];
+    switch (scan.error) {
+    case ERROR_INVALID_FUNCTION:
+        std::snprintf(text, sizeof text, "an unrecognised record (opcode %04X)",
+                      static_cast<unsigned>(ReadLE16(view + scan.offset)));
+        return text;
+    case ERROR_NOT_ENOUGH_MEMORY:
+        return "more than " + std::to_string(CLASS_TABLE_SIZE) + " texture classes";
+    case ERROR_INVALID_DATA:
+        return "a damaged record (it runs past the end of the file or is shorter than its own length field)";
+    default:
+        return ErrorText(scan.error);
+    }
+}
+
+bool FullPath(const std::string& name, std::string* full)
+{
+    char buffer[CLASS_LIST_PATH_SIZE];
+    DWORD n = GetFullPathNameA(name.c_str(), sizeof buffer, buffer, nullptr);
+    if (n == 0 || n >= sizeof buffer)
+        return false;
+    *full = buffer;
+    return true;
+}
+
+} // namespace
+
+int FindClassList(const CommonOptions& options, ClassListFile* file, std::string* path)
+{
+    if (!options.file.empty()) {
+        if (!FullPath(options.file, path)) {
+            Complain(options.file, "the path is too long");
+            return EXIT_USAGE;
+        }
+        return EXIT_DONE;
+    }
+    std::snprintf(file->fileName, sizeof file->fileName, "CLASSLIST.BGL");
+    if (!options.gameFolder.empty()) {
+        std::string folder;
+        if (!FullPath(options.gameFolder, &folder) || folder.size() >= sizeof file->gameFolder) {
+            Complain(options.gameFolder, "the path is too long");
+            return EXIT_USAGE;
+        }
+        std::snprintf(file->gameFolder, sizeof file->gameFolder, "%s", folder.c_str());
+    } else if (!LocateGameFolder(file)) {
+        const DWORD error = GetLastError();
+        Complain("cannot locate Combat Flight Simulator",
+                 "no folder in the registry entry HKLM\\" GAME_REGISTRY_KEY ", value " GAME_REGISTRY_VALUE " (" +
+                     ErrorText(error) + "); name the file with --file or the folder with --game-folder");
+        return EXIT_FILE_ERROR;
+    }
+    char buffer[CLASS_LIST_PATH_SIZE];
+    FormatClassListPath(file, buffer, sizeof buffer);
+    *path = buffer;
+    return EXIT_DONE;
+}
+
+ScanResult Scan(ClassListFile* file, bool report)
+{
+    SetScanReportHook(KeepScanReport);
+    ScanResult scan;
+    g_scanReport.clear();
+    if (!ScanClassListEx(file, &scan.offset)) {
+        scan.complete = false;
+        scan.error = GetLastError();
+    }
+    if (report && !g_scanReport.empty())
+        std::fprintf(stderr, "%s: %s\n", kProgram, g_scanReport.c_str());
+    return scan;
+}
+
+void ReportStop(const std::string& path, const ClassListFile& file, const ScanResult& scan)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, "the scan stopped at offset %lu (0x%lX): %s (error %lu); %lu classes found before it",
+                  static_cast<unsigned long>(scan.offset), static_cast<unsigned long>(scan.offset),
+                  StopReason(file.view, scan).c_str(), static_cast<unsigned long>(scan.error),
+                  static_cast<unsigned long>(file.classCount));
+    Complain(ShownPath(path), text);
+}

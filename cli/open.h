@@ -1,0 +1,23 @@
+// Finding, opening and scanning the class list a command works on.
+#pragma once
+
+#include <string>
+
+#include "cli/options.h"
+#include "data/class_list_file.h"
+
+// Where the scan of a file stopped, for the messages.
+struct ScanResult {
+    bool complete = true;
+    DWORD error = 0;
+    DWORD offset = 0;
+};
+
+// Fills the record's names and gives the class list's path, or an exit code.
+int FindClassList(const CommonOptions& options, ClassListFile* file, std::string* path);
+
+// Scans `file`; the report of an unrecognised record is printed when `report`.
+ScanResult Scan(ClassListFile* file, bool report);
+
+// Where and why the scan of the file at `path` stopped, on standard error.
+void ReportStop(const std::string& path, const ClassListFile& file, const ScanResult& scan);
