@@ -1,0 +1,245 @@
+// The backup beside the class list: made once, trusted only when it is a copy
+// of this class list, and never replaced, whatever fails on the way.
+#include "data/class_list_backup.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "data/record_scan.h"
+#include "data/texture_classes.h"
+#include "platform/posix_file_faults.h"
+#include "tests/support/temp_dir.h"
+#include "tools/classlist_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ClassListBackupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClassListBuilder b;
+        b.AddLong(64);
+        for (int16_t n = 0; n < 3; ++n)
+            classes_.push_back(b.AddTexturedClass(n, 1, "GRASS" + std::to_string(n) + ".BMP"));
+        b.AddEnd();
+        bytes_ = b.Bytes();
+        path_ = tmp_.Write("CLASSLIST.BGL", bytes_);
+        backup_ = path_ + ".bak";
+        ASSERT_TRUE(OpenClassListAt(file_.get(), path_.c_str()));
+        ASSERT_TRUE(ScanClassList(file_.get()));
+    }
+    void TearDown() override { CloseClassList(file_.get()); }
+
+    // The class list's bytes with class `index`'s surface type changed.
+    std::vector<uint8_t> WithType(size_t index, uint16_t code) const
+    {
+        std::vector<uint8_t> bytes = bytes_;
+        bytes[classes_[index] + CLASS_SURFACE_TYPE_OFS] = uint8_t(code);
+        bytes[classes_[index] + CLASS_SURFACE_TYPE_OFS + 1] = uint8_t(code >> 8);
+        return bytes;
+    }
+
+    int Backup(BackupComparison* found = nullptr)
+    {
+        BackupComparison ignored;
+        char path[BACKUP_PATH_SIZE] = {};
+        const int result = BackupClassList(file_.get(), path_.c_str(), path, found ? found : &ignored);
+        const DWORD error = GetLastError();
+        EXPECT_EQ(std::string(path), backup_);
+        SetLastError(error);
+        return result;
+    }
+
+    std::vector<std::string> Folder() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(tmp_.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir tmp_;
+    std::vector<uint8_t> bytes_;
+    std::vector<size_t> classes_;
+    std::string path_, backup_;
+    std::unique_ptr<ClassListFile> file_{new ClassListFile()};
+};
+
+TEST_F(ClassListBackupTest, MadeWhenNoneIsThereAndAfterwardsKeptWhileOnlySurfaceTypesDiffer)
+{
+    ASSERT_EQ(Backup(), 1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SUCCESS));
+    EXPECT_EQ(ReadAll(backup_), bytes_);
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+
+    // The class list changed since, in surface types only: still its backup.
+    WriteLE16(file_->classRecords[0] + CLASS_SURFACE_TYPE_OFS, 2);
+    WriteLE16(file_->classRecords[2] + CLASS_SURFACE_TYPE_OFS, 0xFFFF);
+    BackupComparison found;
+    ASSERT_EQ(Backup(&found), 1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(found.mismatch, BACKUP_MATCHES);
+    EXPECT_EQ(ReadAll(backup_), bytes_);
+}
+
+TEST_F(ClassListBackupTest, AnythingElseUnderTheNameIsLeftAsItIsAndNoBackupIsHad)
+{
+    std::vector<uint8_t> renamed = bytes_;
+    const size_t letter = classes_[1] + CLASS_RECORD_SIZE + LIST_HEADER_SIZE + 2 + NAME_TEXT_OFS;
+    renamed[letter] = 'X';
+    renamed[letter + 2] = 'Y';
+    // A byte that is a surface type of no class the scan found: the long record's.
+    std::vector<uint8_t> filler = bytes_;
+    filler[CLASS_SURFACE_TYPE_OFS] ^= 1;
+    std::vector<uint8_t> longer = bytes_;
+    longer.push_back(0);
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        BackupMismatch mismatch;
+        DWORD size, differing, firstOffset;
+    } cases[] = {
+        {"empty", {}, BACKUP_OTHER_SIZE, 0, 0, 0},
+        {"shorter", std::vector<uint8_t>(bytes_.begin(), bytes_.end() - 1), BACKUP_OTHER_SIZE,
+         DWORD(bytes_.size() - 1), 0, 0},
+        {"longer", longer, BACKUP_OTHER_SIZE, DWORD(bytes_.size() + 1), 0, 0},
+        {"another name", renamed, BACKUP_OTHER_BYTES, DWORD(bytes_.size()), 2, DWORD(letter)},
+        {"another filler byte", filler, BACKUP_OTHER_BYTES, DWORD(bytes_.size()), 1, CLASS_SURFACE_TYPE_OFS},
+    };
+    for (const auto& c : cases) {
+        tmp_.Write("CLASSLIST.BGL.bak", c.bytes);
+        BackupComparison found;
+        EXPECT_EQ(Backup(&found), 0) << c.what;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS)) << c.what;
+        EXPECT_EQ(found.mismatch, c.mismatch) << c.what;
+        EXPECT_EQ(found.size, c.size) << c.what;
+        EXPECT_EQ(found.differing, c.differing) << c.what;
+        EXPECT_EQ(found.firstOffset, c.firstOffset) << c.what;
+        EXPECT_EQ(ReadAll(backup_), c.bytes) << c.what;
+        EXPECT_EQ(ReadAll(path_), bytes_) << c.what;
+        EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"})) << c.what;
+    }
+
+    // Names that lead to no copy: a folder, the class list itself, nowhere.
+    fs::remove(backup_);
+    fs::create_directory(backup_);
+    BackupComparison found;
+    EXPECT_EQ(Backup(&found), 0);
+    EXPECT_EQ(found.mismatch, BACKUP_NOT_A_FILE);
+    EXPECT_TRUE(fs::is_directory(backup_));
+    fs::remove(backup_);
+    fs::create_symlink(path_, backup_);
+    EXPECT_EQ(Backup(&found), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+    EXPECT_EQ(found.mismatch, BACKUP_IS_THE_CLASS_LIST);
+    EXPECT_TRUE(fs::is_symlink(backup_));
+    fs::remove(backup_);
+    fs::create_hard_link(path_, backup_);
+    EXPECT_EQ(Backup(&found), 0);
+    EXPECT_EQ(found.mismatch, BACKUP_IS_THE_CLASS_LIST);
+    fs::remove(backup_);
+    fs::create_symlink(tmp_ / "nowhere", backup_);
+    EXPECT_EQ(Backup(&found), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+    EXPECT_EQ(found.mismatch, BACKUP_NOT_A_FILE);
+    EXPECT_TRUE(fs::is_symlink(backup_));
+    EXPECT_FALSE(fs::exists(tmp_ / "nowhere"));
+    EXPECT_EQ(ReadAll(path_), bytes_);
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+}
+
+TEST_F(ClassListBackupTest, FailuresWhileWritingLeaveNoBackupAndNoTemporaryFile)
+{
+    const struct {
+        const char* what;
+        std::function<void()> arm;
+        DWORD error;
+    } cases[] = {
+        {"write fails", [] { FailNextFileCall(FileCall::Write, ERROR_WRITE_PROTECT); }, ERROR_WRITE_PROTECT},
+        {"short write", [] { ShortenNextFileCall(FileCall::Write); }, ERROR_DISK_FULL},
+        {"flush fails", [] { FailNextFileCall(FileCall::Flush, ERROR_GEN_FAILURE); }, ERROR_GEN_FAILURE},
+        {"rename fails", [] { FailNextFileCall(FileCall::Move, ERROR_ACCESS_DENIED); }, ERROR_ACCESS_DENIED},
+    };
+    for (const auto& c : cases) {
+        c.arm();
+        EXPECT_EQ(Backup(), 0) << c.what;
+        EXPECT_EQ(GetLastError(), c.error) << c.what;
+        EXPECT_EQ(Folder(), std::vector<std::string>{"CLASSLIST.BGL"}) << c.what;
+        EXPECT_EQ(ReadAll(path_), bytes_) << c.what;
+    }
+}
+
+TEST_F(ClassListBackupTest, ARenameThatLosesTheRaceJudgesTheWinnersFile)
+{
+    // Another program backs up the same class list between our look and our rename.
+    const std::vector<uint8_t> theirs = WithType(0, 5);
+    BeforeNextFileCall(FileCall::Move, [&] { tmp_.Write("CLASSLIST.BGL.bak", theirs); });
+    ASSERT_EQ(Backup(), 1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(ReadAll(backup_), theirs);
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+
+    // Something else takes the name meanwhile: it stays, and there is no backup.
+    fs::remove(backup_);
+    BeforeNextFileCall(FileCall::Move, [&] { tmp_.Write("CLASSLIST.BGL.bak", {1, 2, 3}); });
+    BackupComparison found;
+    EXPECT_EQ(Backup(&found), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+    EXPECT_EQ(found.mismatch, BACKUP_OTHER_SIZE);
+    EXPECT_EQ(ReadAll(backup_), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+}
+
+TEST_F(ClassListBackupTest, AnExistingBackupThatCannotBeReadWholeIsNotTrusted)
+{
+    tmp_.Write("CLASSLIST.BGL.bak", bytes_);
+    ShortenNextFileCall(FileCall::Read);
+    EXPECT_EQ(Backup(), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
+    FailNextFileCall(FileCall::Read, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Backup(), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadAll(backup_), bytes_);
+    EXPECT_EQ(ReadAll(path_), bytes_);
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+
+    ShortenNextFileCall(FileCall::Read);
+    ClassListBackup read{};
+    EXPECT_EQ(ReadClassListBackup(path_.c_str(), &read), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
+    EXPECT_EQ(std::string(read.path), backup_);
+    FreeClassListBackup(&read);
+}
+
+TEST_F(ClassListBackupTest, RestorePutsEveryByteBackAndTheFlushReportsFailure)
+{
+    std::vector<uint8_t> other = WithType(1, 2);
+    other[0x10] ^= 0xFF;
+    tmp_.Write("CLASSLIST.BGL.bak", other);
+    ClassListBackup backup{};
+    ASSERT_EQ(ReadClassListBackup(path_.c_str(), &backup), 1);
+    ASSERT_EQ(RestoreClassList(file_.get(), &backup), 1);
+    ASSERT_EQ(FlushClassList(file_.get()), 1);
+    EXPECT_EQ(ReadAll(path_), other);
+
+    FailNextFileCall(FileCall::FlushView, ERROR_GEN_FAILURE);
+    EXPECT_EQ(FlushClassList(file_.get()), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_GEN_FAILURE));
+    FailNextFileCall(FileCall::Flush, ERROR_DISK_FULL);
+    EXPECT_EQ(FlushClassList(file_.get()), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_DISK_FULL));
+
+    backup.size -= 1;
+    EXPECT_EQ(RestoreClassList(file_.get(), &backup), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
+    EXPECT_EQ(ReadAll(path_), other);
+    FreeClassListBackup(&backup);
+}
+
+} // namespace
