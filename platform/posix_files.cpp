@@ -179,19 +179,29 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWOR
     return view;
 }
 
+namespace {
+
+// The length of the view that starts at `view`, forgotten when `forget`; 0
+// with ERROR_INVALID_ADDRESS when no view starts there.
+size_t ViewSize(LPCVOID view, bool forget)
+{
+    std::lock_guard<std::mutex> lock(g_viewsLock);
+    auto it = Views().find(view);
+    if (it == Views().end())
+        return FailWith<size_t>(487);   // ERROR_INVALID_ADDRESS
+    const size_t size = it->second;
+    if (forget)
+        Views().erase(it);
+    return size;
+}
+
+} // namespace
+
 BOOL WINAPI UnmapViewOfFile(LPCVOID view)
 {
-    size_t size;
-    {
-        std::lock_guard<std::mutex> lock(g_viewsLock);
-        auto it = Views().find(view);
-        if (it == Views().end()) {
-            SetLastError(487);   // ERROR_INVALID_ADDRESS
-            return FALSE;
-        }
-        size = it->second;
-        Views().erase(it);
-    }
+    const size_t size = ViewSize(view, true);
+    if (size == 0)
+        return FALSE;
     munmap(const_cast<void*>(view), size);
     return TRUE;
 }
@@ -200,16 +210,11 @@ BOOL WINAPI FlushViewOfFile(LPCVOID view, SIZE_T bytes)
 {
     if (DWORD fault = TakeFault(FileCall::FlushView).error)
         return FailWith<BOOL>(fault, FALSE);
-    size_t size;
-    {
-        std::lock_guard<std::mutex> lock(g_viewsLock);
-        auto it = Views().find(view);
-        if (it == Views().end()) {
-            SetLastError(487);   // ERROR_INVALID_ADDRESS
-            return FALSE;
-        }
-        size = bytes == 0 || bytes > it->second ? it->second : bytes;
-    }
+    size_t size = ViewSize(view, false);
+    if (size == 0)
+        return FALSE;
+    if (bytes != 0 && bytes < size)
+        size = bytes;
     if (msync(const_cast<void*>(view), size, MS_SYNC) != 0) {
         SetLastError(Win32ErrorFromErrno(errno));
         return FALSE;

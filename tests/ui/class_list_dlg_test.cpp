@@ -962,6 +962,9 @@ MessageBoxSeen AnswerYesNo(DialogDriver& ui, int answer)
     MessageBoxSeen seen;
     if (!box)
         return seen;
+    seen.owner = ::GetWindow(box, GW_OWNER);
+    seen.ownerEnabled = ::IsWindowEnabled(ui.hwnd) != FALSE;
+    seen.defaultButton = LOWORD(::SendMessageA(box, DM_GETDEFID, 0, 0));
     char caption[256] = {};
     ::GetWindowTextA(box, caption, sizeof caption);
     seen.caption = caption;
@@ -1023,11 +1026,59 @@ TEST_F(ClassListDlgTest, FirstStoreOfARunBacksUpTheFileAsItWasAndLaterOnesKeepTh
     EXPECT_EQ(SceneryFolder(game), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
 }
 
+TEST_F(ClassListDlgTest, AFileUnderTheBackupsNameThatIsNoCopyIsKeptAndTheDialogAsksFirst)
+{
+    ClassList list = UseClassList({WATER, CITY});
+    const std::string backup = game.ClassListPath() + ".bak";
+    std::vector<uint8_t> renamed = list.bytes;
+    renamed[list.classes[1] - 3] ^= 0x20;   // a letter of the first texture name
+    const std::vector<std::vector<uint8_t>> notCopies = {
+        {}, std::vector<uint8_t>(list.bytes.begin(), list.bytes.end() - 1), renamed};
+    for (const std::vector<uint8_t>& other : notCopies) {
+        std::ofstream(backup, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(other.data()), std::streamsize(other.size()));
+        DialogDriver ui;
+        ASSERT_TRUE(ui.Started());
+        ui.ClickCheckBox(0);
+        ui.Sync();
+        ChooseSurfaceType(ui, FOREST);
+        ui.Click(IDC_UPDATE);
+        MessageBoxSeen asked = AnswerYesNo(ui, IDNO);
+        EXPECT_EQ(asked.caption, "Turfwise");
+        EXPECT_EQ(asked.text, "Could not save a backup copy of CLASSLIST.BGL (ERROR:50): CLASSLIST.BGL.bak is there "
+                              "and is not a copy of it. Rename or delete that file to start a new backup.\n\n"
+                              "Change the file anyway?");
+        // The question is the dialog's: it stays in front, and nothing else can be pressed under it.
+        EXPECT_EQ(asked.owner, ui.hwnd);
+        EXPECT_FALSE(asked.ownerEnabled);
+        EXPECT_EQ(asked.defaultButton, IDNO);
+        EXPECT_EQ(game.ReadClassList(), list.bytes);
+        EXPECT_EQ(ReadFileBytes(backup), other);
+        EXPECT_EQ(ui.Text(IDC_STATUS), "Ready");
+        EXPECT_TRUE(::IsWindowEnabled(ui.hwnd));
+    }
+
+    // A copy that differs only in surface types is this file's backup: no question.
+    const std::vector<uint8_t> earlier = WithSurfaceType(list.bytes, {list.classes[1]}, GRASS);
+    std::ofstream(backup, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(earlier.data()), std::streamsize(earlier.size()));
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ui.ClickCheckBox(0);
+    ui.Sync();
+    ChooseSurfaceType(ui, FOREST);
+    ui.Click(IDC_UPDATE);
+    ui.Sync();
+    EXPECT_TRUE(ui.messageBoxes.empty());
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
+    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[0]}, FOREST));
+    EXPECT_EQ(ReadFileBytes(backup), earlier);
+}
+
 TEST_F(ClassListDlgTest, BackupThatCannotBeWrittenAsksAndNoLeavesTheFile)
 {
     ClassList list = UseClassList({WATER, CITY});
-    // A folder where the backup should go: the copy is written, but no
-    // program, however privileged, can rename it onto a folder.
+    // A folder where the backup should go: nothing can be saved there.
     ASSERT_TRUE(::CreateDirectoryA((game.ClassListPath() + ".bak").c_str(), nullptr));
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
@@ -1037,7 +1088,7 @@ TEST_F(ClassListDlgTest, BackupThatCannotBeWrittenAsksAndNoLeavesTheFile)
     ui.Click(IDC_UPDATE);
     MessageBoxSeen asked = AnswerYesNo(ui, IDNO);
     EXPECT_EQ(asked.caption, "Turfwise");
-    EXPECT_EQ(asked.text, "Could not save a backup copy of CLASSLIST.BGL (ERROR:183). Change the file anyway?");
+    EXPECT_EQ(asked.text.rfind("Could not save a backup copy of CLASSLIST.BGL (ERROR:50)", 0), 0u) << asked.text;
     EXPECT_EQ(game.ReadClassList(), list.bytes);
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready");
     EXPECT_EQ(ui.TickedLines(), std::vector<int>{0});

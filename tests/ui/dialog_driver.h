@@ -25,6 +25,9 @@ public:
 struct MessageBoxSeen {
     std::string caption;
     std::string text;
+    HWND owner = nullptr;           // those that record it: AnswerYesNo
+    bool ownerEnabled = true;       // the dialog's state while the box was up
+    int defaultButton = 0;
 };
 
 class DialogDriver {
