@@ -1,5 +1,4 @@
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <cctype>
@@ -7,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/native_path.h"
 #include "platform/posix_internal.h"
 
 std::string WinePrefix()
@@ -19,7 +19,66 @@ std::string WinePrefix()
 
 namespace {
 
-// The entry of `dir` whose name equals `name` without regard to ASCII case.
+// The next character of UTF-8 text. A byte that starts no valid sequence
+// stands for itself, out of the range of characters, so that it only ever
+// matches the same byte.
+unsigned NextCodePoint(const char** text)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(*text);
+    const unsigned lead = s[0];
+    int more = lead < 0x80                  ? 0
+               : lead >= 0xC2 && lead < 0xE0 ? 1
+               : lead >= 0xE0 && lead < 0xF0 ? 2
+               : lead >= 0xF0 && lead < 0xF5 ? 3
+                                             : -1;
+    unsigned value = more <= 0 ? lead : lead & (0x3F >> more);
+    for (int i = 1; i <= more; ++i) {
+        if ((s[i] & 0xC0) != 0x80) {
+            more = -1;
+            break;
+        }
+        value = value << 6 | (s[i] & 0x3F);
+    }
+    if (more < 0) {
+        ++*text;
+        return 0x110000 + lead;
+    }
+    *text += 1 + more;
+    return value;
+}
+
+// Lower case for the scripts a game folder is likely named in: Latin
+// (ASCII, Latin-1, Latin Extended-A), Greek and Cyrillic. Wine folds the whole
+// of Unicode; names that differ in case elsewhere must match exactly here.
+unsigned FoldCase(unsigned c)
+{
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return c + 0x20;
+    if (c >= 0x100 && c <= 0x17F) {
+        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F)
+            return c;   // dotted and dotless i, kra, 'n, long s: no simple pair
+        if (c == 0x178)
+            return 0xFF;
+        const bool upperIsOdd = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        return (c % 2 == 1) == upperIsOdd ? c + 1 : c;
+    }
+    if ((c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 0x50;
+    return c;
+}
+
+bool SameNameIgnoringCase(const char* a, const char* b)
+{
+    while (*a && *b) {
+        if (FoldCase(NextCodePoint(&a)) != FoldCase(NextCodePoint(&b)))
+            return false;
+    }
+    return *a == *b;
+}
+
+// The entry of `dir` whose name equals `name` without regard to case.
 bool FindCaseless(const std::string& dir, const std::string& name, std::string* found)
 {
     DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
@@ -27,7 +86,7 @@ bool FindCaseless(const std::string& dir, const std::string& name, std::string* 
         return false;
     bool ok = false;
     while (dirent* e = readdir(d)) {
-        if (strcasecmp(e->d_name, name.c_str()) == 0) {
+        if (SameNameIgnoringCase(e->d_name, name.c_str())) {
             *found = e->d_name;
             ok = true;
             break;
@@ -37,32 +96,32 @@ bool FindCaseless(const std::string& dir, const std::string& name, std::string* 
     return ok;
 }
 
-} // namespace
-
-bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error)
-{
+// A DOS path taken apart: the Unix folder of its drive ("" for the root) and
+// its components, with "." and ".." applied.
+struct DosPathParts {
     std::string base;
+    std::vector<std::string> parts;
+};
+
+bool SplitDosPath(const char* path, DosPathParts* split)
+{
     const char* rest = path;
     if (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
-        base = WinePrefix() + "/dosdevices/" +
-               static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))) + ":";
+        split->base = WinePrefix() + "/dosdevices/" +
+                      static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))) + ":";
         struct stat st;
-        if (stat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-            *error = ERROR_PATH_NOT_FOUND;
+        if (stat(split->base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
             return false;
-        }
         rest = path + 2;
     }
-
-    std::vector<std::string> parts;
     std::string part;
     for (const char* p = rest;; ++p) {
         if (*p == '\\' || *p == '/' || *p == '\0') {
             if (part == "..") {
-                if (!parts.empty())
-                    parts.pop_back();
+                if (!split->parts.empty())
+                    split->parts.pop_back();
             } else if (!part.empty() && part != ".") {
-                parts.push_back(part);
+                split->parts.push_back(part);
             }
             part.clear();
             if (*p == '\0')
@@ -71,22 +130,54 @@ bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error)
             part += *p;
         }
     }
+    return true;
+}
 
-    std::string current = base;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        std::string candidate = current + "/" + parts[i];
+// Follows the components that exist, each by its exact name or else by its
+// name without regard to case; returns how many it found.
+size_t FindExisting(const DosPathParts& split, std::string* unixPath)
+{
+    std::string current = split.base;
+    size_t i = 0;
+    for (; i < split.parts.size(); ++i) {
+        std::string candidate = current + "/" + split.parts[i];
         struct stat st;
         if (lstat(candidate.c_str(), &st) != 0) {
             std::string actual;
-            if (FindCaseless(current, parts[i], &actual)) {
-                candidate = current + "/" + actual;
-            } else if (i + 1 < parts.size()) {
-                *error = ERROR_PATH_NOT_FOUND;
-                return false;
-            }
+            if (!FindCaseless(current, split.parts[i], &actual))
+                break;
+            candidate = current + "/" + actual;
         }
         current = candidate;
     }
-    *unixPath = current.empty() ? "/" : current;
+    *unixPath = current;
+    return i;
+}
+
+} // namespace
+
+bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error)
+{
+    DosPathParts split;
+    std::string found;
+    size_t existing = 0;
+    if (!SplitDosPath(path, &split) || (existing = FindExisting(split, &found)) + 1 < split.parts.size()) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    if (existing < split.parts.size())
+        found += "/" + split.parts.back();
+    *unixPath = found.empty() ? "/" : found;
     return true;
+}
+
+std::string NativePath(const std::string& path)
+{
+    DosPathParts split;
+    if (!SplitDosPath(path.c_str(), &split))
+        return path;
+    std::string unixPath;
+    for (size_t i = FindExisting(split, &unixPath); i < split.parts.size(); ++i)
+        unixPath += "/" + split.parts[i];
+    return unixPath.empty() ? "/" : unixPath;
 }

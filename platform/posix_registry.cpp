@@ -23,7 +23,7 @@ struct HKEY__ {
 
 namespace {
 
-enum : DWORD { REG_SZ_ = 1, REG_EXPAND_SZ_ = 2, REG_BINARY_ = 3, REG_DWORD_ = 4 };
+enum : DWORD { REG_SZ_ = 1, REG_EXPAND_SZ_ = 2, REG_BINARY_ = 3, REG_DWORD_ = 4, REG_MULTI_SZ_ = 7 };
 
 int HexDigit(char c)
 {
@@ -33,33 +33,95 @@ int HexDigit(char c)
     return -1;
 }
 
+// Gathers UTF-16 code units, as Wine's registry file gives them, as UTF-8:
+// the stand-ins' ANSI code page is the file system's, and Wine names its
+// Unix files in UTF-8.
+class Utf16ToUtf8 {
+public:
+    void Unit(unsigned unit)
+    {
+        if (unit >= 0xDC00 && unit < 0xE000 && high_) {
+            CodePoint(0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00));
+            high_ = 0;
+            return;
+        }
+        FlushHalf();
+        if (unit >= 0xD800 && unit < 0xDC00)
+            high_ = unit;
+        else
+            CodePoint(unit >= 0xDC00 && unit < 0xE000 ? 0xFFFD : unit);
+    }
+    // Bytes the file holds as they are (Wine escapes all but ASCII).
+    void Byte(char c)
+    {
+        FlushHalf();
+        out_ += c;
+    }
+    std::string Take()
+    {
+        FlushHalf();
+        return std::move(out_);
+    }
+
+private:
+    // Half a surrogate pair becomes U+FFFD, as Windows converts it.
+    void FlushHalf()
+    {
+        if (high_)
+            CodePoint(0xFFFD);
+        high_ = 0;
+    }
+    void CodePoint(unsigned c)
+    {
+        if (c < 0x80) {
+            out_ += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out_ += static_cast<char>(0xC0 | (c >> 6));
+            out_ += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out_ += static_cast<char>(0xE0 | (c >> 12));
+            out_ += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out_ += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out_ += static_cast<char>(0xF0 | (c >> 18));
+            out_ += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out_ += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out_ += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+
+    unsigned high_ = 0;
+    std::string out_;
+};
+
 // Decodes Wine's escapes up to the closing `end` character; `*p` is left
-// after it. Characters above 0xFF cannot be had in the ANSI view: '?'.
+// after it. "\xNNNN" is a UTF-16 code unit (a pair for characters past
+// U+FFFF), as are octal escapes.
 std::string Unescape(const char** p, char end)
 {
-    std::string out;
+    Utf16ToUtf8 out;
     const char* s = *p;
     while (*s && *s != end) {
         if (*s != '\\') {
-            out += *s++;
+            out.Byte(*s++);
             continue;
         }
         ++s;
         char c = *s ? *s++ : '\0';
         switch (c) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'a': out += '\a'; break;
-        case 'b': out += '\b'; break;
-        case 'e': out += '\x1b'; break;
-        case 'f': out += '\f'; break;
-        case 'v': out += '\v'; break;
+        case 'n': out.Unit('\n'); break;
+        case 'r': out.Unit('\r'); break;
+        case 't': out.Unit('\t'); break;
+        case 'a': out.Unit('\a'); break;
+        case 'b': out.Unit('\b'); break;
+        case 'e': out.Unit(0x1B); break;
+        case 'f': out.Unit('\f'); break;
+        case 'v': out.Unit('\v'); break;
         case 'x': {
             unsigned value = 0;
             for (int i = 0; i < 4 && HexDigit(*s) >= 0; ++i)
                 value = value * 16 + HexDigit(*s++);
-            out += value <= 0xFF ? static_cast<char>(value) : '?';
+            out.Unit(value);
             break;
         }
         default:
@@ -67,14 +129,23 @@ std::string Unescape(const char** p, char end)
                 unsigned value = c - '0';
                 for (int i = 0; i < 2 && *s >= '0' && *s <= '7'; ++i)
                     value = value * 8 + (*s++ - '0');
-                out += value <= 0xFF ? static_cast<char>(value) : '?';
+                out.Unit(value);
             } else {
-                out += c;   // \\ and \" and anything else stand for themselves
+                out.Byte(c);   // \\ and \" and anything else stand for themselves
             }
         }
     }
     *p = *s ? s + 1 : s;
-    return out;
+    return out.Take();
+}
+
+// A string value that Wine wrote as hex: UTF-16LE, as RegQueryValueExW gives it.
+std::string Utf16LeToUtf8(const std::string& bytes)
+{
+    Utf16ToUtf8 out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        out.Unit(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    return out.Take();
 }
 
 bool ParseValue(const std::string& line, HKEY__::Value* value)
@@ -94,10 +165,14 @@ bool ParseValue(const std::string& line, HKEY__::Value* value)
         ++p;
         value->type = REG_SZ_;
         value->data = Unescape(&p, '"');
-        value->data += '\0';
-    } else if (std::strncmp(p, "str(2):\"", 8) == 0) {
-        p += 8;
-        value->type = REG_EXPAND_SZ_;
+        value->data += '\0';   // Wine writes strings without their terminator
+    } else if (std::strncmp(p, "str(", 4) == 0) {
+        // str(2) and str(7): REG_EXPAND_SZ and REG_MULTI_SZ.
+        char* close = nullptr;
+        value->type = static_cast<DWORD>(std::strtoul(p + 4, &close, 16));
+        if (std::strncmp(close, "):\"", 3) != 0)
+            return false;
+        p = close + 3;
         value->data = Unescape(&p, '"');
         value->data += '\0';
     } else if (std::strncmp(p, "dword:", 6) == 0) {
@@ -124,6 +199,9 @@ bool ParseValue(const std::string& line, HKEY__::Value* value)
             if (*p == ',')
                 ++p;
         }
+        // Strings Wine could not write as text (no terminator, odd length).
+        if (value->type == REG_SZ_ || value->type == REG_EXPAND_SZ_ || value->type == REG_MULTI_SZ_)
+            value->data = Utf16LeToUtf8(value->data);
     } else {
         return false;
     }

@@ -19,6 +19,8 @@ fuzz_seconds=${FUZZ_SECONDS:-30}
 . "$here/wine-env.sh"
 # Each Windows build picks its own prefix (build/wineprefix, build/wineprefix64).
 unset WINEPREFIX
+# The native tests that need Wine run here, where it is installed, not skip.
+export TURFWISE_REQUIRE_WINE=1
 
 # --- display for the Windows tests ----------------------------------------------
 xvfb_pid=

@@ -28,10 +28,33 @@ std::string Scratch(const std::string& stem)
     return dir.string();
 }
 
+// A copy of the program that the unprivileged runs can reach: the checkout
+// may lie in a folder that only its owner may enter, as root's home does.
+const char* ProgramForOthers()
+{
+    static const struct Copy {
+        Copy() : dir(Scratch("turfwise-cli-bin")), path(dir + "/turfwise-cli")
+        {
+            fs::copy_file(TURFWISE_CLI, path, fs::copy_options::overwrite_existing);
+            fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+        }
+        ~Copy()
+        {
+            std::error_code ignored;
+            fs::remove_all(dir, ignored);
+        }
+        std::string dir, path;
+    } copy;
+    return copy.path.c_str();
+}
+
 } // namespace
 
 CliRun RunCli(const std::vector<std::string>& args, bool unprivileged)
 {
+    const bool asNobody = unprivileged && geteuid() == 0;
+    const char* program = asNobody ? ProgramForOthers() : TURFWISE_CLI;
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0)
         return {};
@@ -41,14 +64,13 @@ CliRun RunCli(const std::vector<std::string>& args, bool unprivileged)
         dup2(err[1], 2);
         close(out[0]);
         close(err[0]);
-        if (unprivileged && geteuid() == 0 &&
-            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+        if (asNobody && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
             _exit(126);
-        std::vector<char*> argv{const_cast<char*>(TURFWISE_CLI)};
+        std::vector<char*> argv{const_cast<char*>(program)};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(TURFWISE_CLI, argv.data());
+        execv(program, argv.data());
         _exit(127);
     }
     close(out[1]);

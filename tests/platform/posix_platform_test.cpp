@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/native_path.h"
 #include "platform/posix_internal.h"
 #include "tests/support/temp_dir.h"
 
@@ -44,7 +45,7 @@ TEST_F(PrefixTest, RegistryValuesDecodeWinesEscapes)
     DWORD size = sizeof buffer, type = 0;
     ASSERT_EQ(RegQueryValueExA(key, "plain", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size), ERROR_SUCCESS);
     EXPECT_EQ(type, 1u);
-    EXPECT_STREQ(buffer, "E:\\A \"quoted\" \xe9 ? end");
+    EXPECT_STREQ(buffer, "E:\\A \"quoted\" \xC3\xA9 \xE2\x98\xBA end");
     EXPECT_EQ(size, std::strlen(buffer) + 1);
 
     size = sizeof buffer;
@@ -78,6 +79,43 @@ TEST_F(PrefixTest, RegistryValuesDecodeWinesEscapes)
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Test", 0, KEY_QUERY_VALUE, &key), ERROR_FILE_NOT_FOUND);
 }
 
+// Wine writes every character past ASCII as UTF-16 code units, and strings it
+// cannot write as text (no terminator) as UTF-16LE bytes; the ANSI calls here
+// give UTF-8, the encoding of the Unix names Wine gives those characters.
+TEST_F(PrefixTest, RegistryStringsComeBackAsUtf8)
+{
+    std::ofstream(tmp_ / "prefix/system.reg")
+        << "WINE REGISTRY Version 2\n\n"
+           "[Software\\\\Jeux\\\\Caf\\xe9] 1700000000\n"
+           "\"Latin\"=\"C:\\\\Jeux\\\\Caf\\xe9\"\n"
+           "\"Wide\"=\"\\x65e5\\x3a9\\xd83d\\xde00!\"\n"
+           "\"Halves\"=\"\\xde00\\xd83dx\\xd83d\"\n"
+           "\"Hex\"=hex(1):43,00,3a,00,5c,00,e9,00,a9,03\n"
+           "\"HexExpand\"=hex(2):25,00,65,65,00,00\n"
+           "\"Multi\"=str(7):\"a\\0\\x3a9\\0\"\n";
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Jeux\\Caf\xC3\xA9", 0, KEY_QUERY_VALUE, &key),
+              ERROR_SUCCESS);
+    auto query = [&](const char* name, DWORD expectedType) {
+        char buffer[64] = {};
+        DWORD size = sizeof buffer, type = 0;
+        EXPECT_EQ(RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size),
+                  ERROR_SUCCESS) << name;
+        EXPECT_EQ(type, expectedType) << name;
+        return std::string(buffer, size);
+    };
+    EXPECT_EQ(query("Latin", 1), std::string("C:\\Jeux\\Caf\xC3\xA9", 14));
+    EXPECT_EQ(query("Wide", 1), std::string("\xE6\x97\xA5\xCE\xA9\xF0\x9F\x98\x80!", 11));
+    // Half a pair is U+FFFD, as Windows converts it.
+    EXPECT_EQ(query("Halves", 1), std::string("\xEF\xBF\xBD\xEF\xBF\xBDx\xEF\xBF\xBD", 11));
+    // As stored: no terminator added.
+    EXPECT_EQ(query("Hex", 1), "C:\\\xC3\xA9\xCE\xA9");
+    EXPECT_EQ(query("HexExpand", 2), std::string("%\xE6\x95\xA5", 5));
+    EXPECT_EQ(query("Multi", 7), std::string("a\0\xCE\xA9\0", 6));
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
 TEST_F(PrefixTest, DosPathsResolveLikeWine)
 {
     std::filesystem::create_directories(tmp_ / "root/Games/Scenery");
@@ -99,9 +137,32 @@ TEST_F(PrefixTest, DosPathsResolveLikeWine)
     EXPECT_FALSE(ResolveDosPath("K:\\x.bgl", &path, &error));
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 
+    // UTF-8 names, matched without regard to case beyond ASCII too.
+    std::filesystem::create_directories(tmp_ / "root/Jeux/Caf\xC3\xA9/\xCE\xA9\xE6\x97\xA5");
+    ASSERT_TRUE(ResolveDosPath("E:\\JEUX\\CAF\xC3\x89\\\xCF\x89\xE6\x97\xA5", &path, &error));
+    EXPECT_EQ(path, tmp_ / "prefix/dosdevices/e:/Jeux/Caf\xC3\xA9/\xCE\xA9\xE6\x97\xA5");
+    EXPECT_FALSE(ResolveDosPath("E:\\Jeux\\Cafe\\x", &path, &error));
+
     // No drive: from the root, so a POSIX path works as it is.
     ASSERT_TRUE(ResolveDosPath((tmp_ / "ROOT\\games").c_str(), &path, &error));
     EXPECT_EQ(path, tmp_ / "root/Games");
+}
+
+TEST_F(PrefixTest, NativePathIsTheFileSystemsNameForADosPath)
+{
+    std::filesystem::create_directories(tmp_ / "root/Demo/Scenery/All/Scenery");
+    std::ofstream(tmp_ / "root/Demo/Scenery/All/Scenery/CLASSLIST.BGL") << "x";
+    const std::string posixFolder = tmp_ / "root/Demo";
+
+    EXPECT_EQ(NativePath(posixFolder + "\\Scenery\\All\\Scenery\\CLASSLIST.BGL"),
+              posixFolder + "/Scenery/All/Scenery/CLASSLIST.BGL");
+    EXPECT_EQ(NativePath("e:\\demo\\scenery\\ALL\\scenery\\classlist.bgl"),
+              tmp_ / "prefix/dosdevices/e:/Demo/Scenery/All/Scenery/CLASSLIST.BGL");
+    // What does not exist yet keeps its name, below the real case of what does.
+    EXPECT_EQ(NativePath("E:\\DEMO\\scenery\\all\\Scenery\\CLASSLIST.BGL.bak"),
+              tmp_ / "prefix/dosdevices/e:/Demo/Scenery/All/Scenery/CLASSLIST.BGL.bak");
+    EXPECT_EQ(NativePath("E:\\Demo\\New\\Sub\\x.bgl"), tmp_ / "prefix/dosdevices/e:/Demo/New/Sub/x.bgl");
+    EXPECT_EQ(NativePath("K:\\Game\\x.bgl"), "K:\\Game\\x.bgl");
 }
 
 TEST_F(PrefixTest, MappingOutlivesTheFileHandleAndWritesThrough)
