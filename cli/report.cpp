@@ -3,6 +3,9 @@
 #include <cctype>
 #include <cstdio>
 
+#include "data/text_encoding.h"
+#include "platform/native_path.h"
+
 const char kProgram[] = "turfwise-cli";
 
 std::string ErrorText(DWORD code)
@@ -30,25 +33,20 @@ std::string Classes(size_t count)
 
 std::string ShownPath(const std::string& path)
 {
-    return path;
+    return NativePath(path);
 }
 
-// The game's texture names are in its ANSI code page; JSON wants UTF-8.
 std::string JsonText(const char* text)
 {
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (*p < 0x80) {
-            out += static_cast<char>(*p);
-        } else {
-            out += static_cast<char>(0xC0 | (*p >> 6));
-            out += static_cast<char>(0x80 | (*p & 0x3F));
-        }
-    }
-    return out;
+    return Windows1252ToUtf8(text);
 }
 
 std::string ShownText(const char* text)
 {
+#ifdef _WIN32
+    // The console shows the ANSI code page as it is.
     return text;
+#else
+    return Windows1252ToUtf8(text);
+#endif
 }

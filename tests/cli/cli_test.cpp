@@ -133,18 +133,23 @@ TEST_F(CliTest, ListPrintsTheDialogsLinesAndJsonWithEveryField)
     b.AddLong(64);
     b.AddTexturedClass(10, WATER, "WATER000.BMP");
     b.AddTexturedClass(11, CITY, "CITY001.BMP", 3);
-    b.AddTexturedClass(12, 8, "ODD\xE9.BMP");
+    b.AddTexturedClass(12, 8, "ODD\x80\xE9.BMP");   // Windows-1252: the euro sign, e acute
     // The last name runs off the end of the file without its zero byte.
     const size_t last = b.AddClass(13, WATER, 10);
     b.AddTextureList(1);
     b.AddRaw({0x43, 0x00, 40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'X', 'Y'});
     WriteBytes(path_, b.Bytes());
 
+#ifdef _WIN32
+    const std::string odd = "ODD\x80\xE9.BMP";   // the console's code page, as the game wrote it
+#else
+    const std::string odd = "ODD\u20ac\u00e9.BMP";   // a Linux terminal's UTF-8
+#endif
     CliRun all = Run({"list"});
     EXPECT_EQ(all.exitCode, 0) << all.err;
     EXPECT_EQ(Lines(all.out), (std::vector<std::string>{" 10 [1] WATER000.BMP Type= Water",
                                                          " 11 [3] CITY001.BMP Type= City",
-                                                         " 12 [1] ODD\xE9.BMP Type= UNKNOWN(8)",
+                                                         " 12 [1] " + odd + " Type= UNKNOWN(8)",
                                                          " 13 [1] ERROR:57 Type= Water"}));
     EXPECT_EQ(all.err, "");
     CliRun water = Run({"list", "--water"});
@@ -158,7 +163,7 @@ TEST_F(CliTest, ListPrintsTheDialogsLinesAndJsonWithEveryField)
     EXPECT_EQ(parsed[1], nlohmann::json({{"position", 1}, {"offset", 64 + 10 + 6 + 2 + 13 + 12}, {"class", 11},
                                           {"entries", 3}, {"texture", "CITY001.BMP"}, {"surfaceType", CITY},
                                           {"surfaceTypeName", "City"}}));
-    EXPECT_EQ(parsed[2]["texture"], "ODD\u00e9.BMP");   // the game's ANSI text as UTF-8
+    EXPECT_EQ(parsed[2]["texture"], "ODD\u20ac\u00e9.BMP");   // UTF-8 in every build
     EXPECT_EQ(parsed[2]["surfaceTypeName"], "UNKNOWN(8)");
     EXPECT_EQ(parsed[3]["offset"], last);
     EXPECT_EQ(parsed[3]["texture"], nullptr);
