@@ -964,7 +964,9 @@ MessageBoxSeen AnswerYesNo(DialogDriver& ui, int answer)
         return seen;
     seen.owner = ::GetWindow(box, GW_OWNER);
     seen.ownerEnabled = ::IsWindowEnabled(ui.hwnd) != FALSE;
-    seen.defaultButton = LOWORD(::SendMessageA(box, DM_GETDEFID, 0, 0));
+    for (int id : {IDYES, IDNO})
+        if ((::GetWindowLongA(::GetDlgItem(box, id), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
+            seen.defaultButton = id;
     char caption[256] = {};
     ::GetWindowTextA(box, caption, sizeof caption);
     seen.caption = caption;
