@@ -121,6 +121,7 @@ protected:
     }
     std::string Backup() const { return path_ + ".bak"; }
 
+    KeptRegistration registration_;   // made before SetUp forgets the game
     std::string folder_;
     std::string path_;
 };
