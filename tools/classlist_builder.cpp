@@ -47,6 +47,7 @@ size_t ClassListBuilder::AddClass(int16_t classNumber, uint16_t surfaceType, int
     PatchLE16(at + 2, static_cast<uint16_t>(classNumber));
     PatchLE16(at + 4, surfaceType);
     PatchLE32(at + 6, static_cast<uint32_t>(textureListOffset));
+    classOffsets_.push_back(at);
     return at;
 }
 

@@ -35,12 +35,16 @@ public:
 
     size_t Size() const { return bytes_.size(); }
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
+    // Where AddClass put each class record, in file order; records written
+    // with AddRaw are not among them.
+    const std::vector<size_t>& ClassOffsets() const { return classOffsets_; }
     bool WriteFile(const std::string& path) const;
 
 private:
     size_t Begin(uint16_t opcode, size_t length);
 
     std::vector<uint8_t> bytes_;
+    std::vector<size_t> classOffsets_;
 };
 
 // A class list laid out the way the game's own is: `classCount` textured

@@ -41,3 +41,19 @@ private:
 
 // Tests run with no registry entry unless they make one.
 void ForgetTheGame();
+
+// The machine's registration of the game as it was when this was made, there
+// again when it goes. Under Windows, ForgetTheGame and RegisteredGame change
+// the machine's own registry, the one the program reads; natively they change
+// only prefixes of their own.
+class KeptRegistration {
+public:
+    KeptRegistration();
+    ~KeptRegistration();
+    KeptRegistration(const KeptRegistration&) = delete;
+    KeptRegistration& operator=(const KeptRegistration&) = delete;
+
+private:
+    struct Impl;
+    Impl* impl_;
+};

@@ -150,6 +150,16 @@ void RegisteredGame::Unregister()
     fs::remove(fs::path(impl_->prefix) / "system.reg");
 }
 
+// Nothing here touches a registry but the tests' own prefixes.
+struct KeptRegistration::Impl {};
+
+KeptRegistration::KeptRegistration() : impl_(nullptr) {}
+
+KeptRegistration::~KeptRegistration()
+{
+    delete impl_;
+}
+
 void ForgetTheGame()
 {
     // A prefix with no registry at all.

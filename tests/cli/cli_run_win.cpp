@@ -147,3 +147,14 @@ void ForgetTheGame()
 {
     GameFolder::Unregister();
 }
+
+struct KeptRegistration::Impl {
+    KeptGameRegistration registration;
+};
+
+KeptRegistration::KeptRegistration() : impl_(new Impl) {}
+
+KeptRegistration::~KeptRegistration()
+{
+    delete impl_;
+}

@@ -121,6 +121,7 @@ protected:
     }
     std::string Backup() const { return path_ + ".bak"; }
 
+    KeptRegistration registration_;   // made before SetUp forgets the game
     std::string folder_;
     std::string path_;
 };
@@ -490,12 +491,37 @@ TEST_F(CliTest, ReadOnlyFileIsExitTwoAndUnchanged)
     EXPECT_FALSE(fs::exists(Backup()));
 }
 
+// The names a section of the help lists as its entries: the first word of
+// each line indented by two spaces under `heading`, "-h,--help" split at its
+// comma. Descriptions and the footer mention the commands in passing too.
+std::vector<std::string> HelpEntries(const std::string& help, const std::string& heading)
+{
+    std::vector<std::string> names;
+    const std::vector<std::string> lines = Lines(help);
+    auto line = std::find(lines.begin(), lines.end(), heading);
+    if (line == lines.end())
+        return names;
+    for (++line; line != lines.end() && !line->empty(); ++line) {
+        if (line->size() < 3 || line->compare(0, 2, "  ") != 0 || (*line)[2] == ' ')
+            continue;
+        const std::string first = line->substr(2, line->find(' ', 2) - 2);
+        for (size_t start = 0, comma; start <= first.size(); start = comma + 1) {
+            comma = std::min(first.find(',', start), first.size());
+            names.push_back(first.substr(start, comma - start));
+        }
+    }
+    return names;
+}
+
 TEST_F(CliTest, HelpAndVersion)
 {
     CliRun help = RunCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* word : {"list", "set", "reset", "restore", "--file", "--game-folder", "--dry-run", "--no-backup"})
-        EXPECT_TRUE(Contains(help.out, word)) << word;
+    EXPECT_EQ(HelpEntries(help.out, "Subcommands:"), (std::vector<std::string>{"list", "set", "reset", "restore"}))
+        << help.out;
+    const std::vector<std::string> options = HelpEntries(help.out, "Options:");
+    for (const char* option : {"--help", "--version", "--file", "--game-folder", "--dry-run", "--no-backup", "--force"})
+        EXPECT_NE(std::find(options.begin(), options.end(), option), options.end()) << option << "\n" << help.out;
     CliRun setHelp = RunCli({"set", "--help"});
     EXPECT_TRUE(Contains(setHelp.out, "Psp matting (16)")) << setHelp.out;
     CliRun version = RunCli({"--version"});

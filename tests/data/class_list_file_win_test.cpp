@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/game_registration.h"
+
 namespace {
 
 const BYTE kBytes[] = {0xA1, 0x00, 0x01, 0x00, 0x02, 0x00, 0x0A, 0, 0, 0};
@@ -148,22 +150,11 @@ TEST_F(ClassListFileWin, ReadOnlyFileIsRefused)
 }
 
 // The game's key, in the 32-bit view where its installer writes it unless a
-// test says otherwise; both views are cleared before and after each test.
+// test says otherwise; each test starts with neither view's key, and the
+// machine's own registration comes back after it.
 class GameRegistry : public ::testing::Test {
 protected:
-    void SetUp() override { DeleteKeys(); }
-    void TearDown() override { DeleteKeys(); }
-    static void DeleteKeys()
-    {
-        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-            HKEY parent;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Microsoft Games\\Combat Flight Simulator", 0,
-                              KEY_ALL_ACCESS | view, &parent) == ERROR_SUCCESS) {
-                RegDeleteKeyA(parent, "1.00");
-                RegCloseKey(parent);
-            }
-        }
-    }
+    void SetUp() override { DeleteGameRegistration(); }
     void SetPath(const void* data, DWORD size, DWORD type = REG_SZ, REGSAM view = KEY_WOW64_32KEY)
     {
         HKEY key;
@@ -174,6 +165,7 @@ protected:
                   ERROR_SUCCESS);
         RegCloseKey(key);
     }
+    KeptGameRegistration registration_;
     ClassListFile file_{};
 };
 

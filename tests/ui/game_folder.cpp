@@ -29,31 +29,10 @@ GameFolder::GameFolder()
             std::to_string(counter++);
     std::filesystem::create_directories(path_ + "\\Scenery\\All\\Scenery");
     std::filesystem::create_directories(path_ + "\\Texture");
-
-    HKEY key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) ==
-        ERROR_SUCCESS) {
-        char value[MAX_PATH] = {};
-        DWORD size = sizeof value - 1;
-        hadValue_ = ::RegQueryValueExA(key, GAME_REGISTRY_VALUE, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                                       &size) == ERROR_SUCCESS;
-        savedValue_ = value;
-        ::RegCloseKey(key);
-    }
 }
 
 GameFolder::~GameFolder()
 {
-    Unregister();
-    if (hadValue_) {
-        HKEY key;
-        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, GAME_REGISTRY_KEY, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
-                              nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            ::RegSetValueExA(key, GAME_REGISTRY_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(savedValue_.c_str()),
-                             DWORD(savedValue_.size() + 1));
-            ::RegCloseKey(key);
-        }
-    }
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
@@ -91,12 +70,7 @@ void GameFolder::Register() const
 
 void GameFolder::Unregister()
 {
-    HKEY parent;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Microsoft Games\\Combat Flight Simulator", 0,
-                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, &parent) == ERROR_SUCCESS) {
-        ::RegDeleteKeyA(parent, "1.00");
-        ::RegCloseKey(parent);
-    }
+    DeleteGameRegistration();
 }
 
 COLORREF AverageColour(HWND hwnd)

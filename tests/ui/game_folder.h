@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/game_registration.h"
+
 // A scratch game folder, removed afterwards, registered as the game's folder
-// for as long as it lives; the previous registry value comes back after.
+// for as long as it lives; the game's registration as it was comes back after.
 class GameFolder {
 public:
     GameFolder();
@@ -30,9 +32,8 @@ public:
     static void Unregister();
 
 private:
+    KeptGameRegistration registration_;
     std::string path_;
-    bool hadValue_ = false;
-    std::string savedValue_;
 };
 
 // The average colour of a window's client area as the screen shows it.
