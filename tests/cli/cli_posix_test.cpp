@@ -9,16 +9,11 @@
 
 #include "tests/cli/cli_run.h"
 #include "tools/classlist_builder.h"
+#include "tests/support/file_bytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(CliPosixTest, BackupInAFolderTheUserMayNotWriteStopsTheChange)
 {
@@ -37,12 +32,12 @@ TEST(CliPosixTest, BackupInAFolderTheUserMayNotWriteStopsTheChange)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find(path + ".bak: cannot save the backup copy (error 5: Access is denied.)"), std::string::npos)
         << run.err;
-    EXPECT_EQ(ReadBytes(path), b.Bytes());
+    EXPECT_EQ(ReadFileBytes(path), b.Bytes());
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 
     run = RunCli({"set", "water", "--all", "--no-backup", "--file", path}, /*unprivileged=*/true);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(ReadBytes(path), b.Bytes());
+    EXPECT_NE(ReadFileBytes(path), b.Bytes());
 
     chmod(folder.c_str(), 0755);
     fs::remove_all(folder);

@@ -13,6 +13,7 @@
 #include "tests/cli/cli_run.h"
 #include "tools/classlist_builder.h"
 #include "turfwise_version.h"
+#include "tests/support/file_bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -51,18 +52,6 @@ std::vector<uint8_t> WithTypes(std::vector<uint8_t> bytes, const ClassList& list
         bytes[list.classes[index] + CLASS_SURFACE_TYPE_OFS + 1] = uint8_t(code >> 8);
     }
     return bytes;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -110,7 +99,7 @@ protected:
     ClassList Use(const std::vector<uint16_t>& types, const std::vector<uint8_t>& damage = {})
     {
         ClassList list = MakeClassList(types, damage);
-        WriteBytes(path_, list.bytes);
+        WriteFileBytes(path_, list.bytes);
         return list;
     }
     CliRun Run(std::vector<std::string> args)
@@ -139,7 +128,7 @@ TEST_F(CliTest, ListPrintsTheDialogsLinesAndJsonWithEveryField)
     const size_t last = b.AddClass(13, WATER, 10);
     b.AddTextureList(1);
     b.AddRaw({0x43, 0x00, 40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'X', 'Y'});
-    WriteBytes(path_, b.Bytes());
+    WriteFileBytes(path_, b.Bytes());
 
 #ifdef _WIN32
     const std::string odd = "ODD\x80\xE9.BMP";   // the console's code page, as the game wrote it
@@ -186,7 +175,7 @@ TEST_F(CliTest, SetChangesOnlyTheSelectedSurfaceTypesAsAUnionOfSelectors)
     CliRun run = Run({"set", "--class", "10", "City", "--position", "3-4", "--water", "--class", "16-16",
                       "--no-backup"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, {{0, CITY}, {2, CITY}, {3, CITY}, {4, CITY}, {5, CITY},
+    EXPECT_EQ(ReadFileBytes(path_), WithTypes(list.bytes, list, {{0, CITY}, {2, CITY}, {3, CITY}, {4, CITY}, {5, CITY},
                                                               {6, CITY}}));
     EXPECT_TRUE(Contains(run.out, "position 2, class 12: Water -> City\n")) << run.out;
     EXPECT_TRUE(Contains(run.out, "6 classes changed.")) << run.out;
@@ -196,7 +185,7 @@ TEST_F(CliTest, SetChangesOnlyTheSelectedSurfaceTypesAsAUnionOfSelectors)
     std::vector<std::pair<size_t, uint16_t>> allWater;
     for (size_t i = 0; i < 7; ++i)
         allWater.push_back({i, WATER});
-    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, allWater));
+    EXPECT_EQ(ReadFileBytes(path_), WithTypes(list.bytes, list, allWater));
 }
 
 TEST_F(CliTest, SetTakesAChoiceByNameOrCodeAndRefusesTheRest)
@@ -209,14 +198,14 @@ TEST_F(CliTest, SetTakesAChoiceByNameOrCodeAndRefusesTheRest)
     for (const auto& s : spellings) {
         CliRun run = Run({"set", s.text, "--position", "0", "--no-backup"});
         EXPECT_EQ(run.exitCode, 0) << s.text << ": " << run.err;
-        EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, {{0, s.code}})) << s.text;
+        EXPECT_EQ(ReadFileBytes(path_), WithTypes(list.bytes, list, {{0, s.code}})) << s.text;
     }
     for (const char* wrong : {"Tarmac", "8"}) {
-        const std::vector<uint8_t> before = ReadBytes(path_);
+        const std::vector<uint8_t> before = ReadFileBytes(path_);
         CliRun run = Run({"set", wrong, "--position", "0"});
         EXPECT_EQ(run.exitCode, 1) << wrong;
         EXPECT_TRUE(Contains(run.err, "Psp matting (16)")) << wrong << ": " << run.err;
-        EXPECT_EQ(ReadBytes(path_), before) << wrong;
+        EXPECT_EQ(ReadFileBytes(path_), before) << wrong;
     }
     EXPECT_FALSE(fs::exists(Backup()));
 }
@@ -237,7 +226,7 @@ TEST_F(CliTest, SelectorsThatCannotBeMetAreUsageErrorsAndWriteNothing)
         EXPECT_EQ(run.exitCode, 1) << (args.empty() ? "" : args[0]) << " " << run.err;
         EXPECT_NE(run.err, "");
     }
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
     EXPECT_FALSE(fs::exists(Backup()));
 }
 
@@ -247,7 +236,7 @@ TEST_F(CliTest, ResetGivesTheDefaultsAndLeavesPositionsPastTheTable)
     ClassList list = Use(types);
     CliRun dry = Run({"reset", "--dry-run"});
     EXPECT_EQ(dry.exitCode, 0) << dry.err;
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
     EXPECT_FALSE(fs::exists(Backup()));
     const std::vector<std::string> lines = Lines(dry.out);
     ASSERT_EQ(lines.size(), 257u) << dry.out;
@@ -260,7 +249,7 @@ TEST_F(CliTest, ResetGivesTheDefaultsAndLeavesPositionsPastTheTable)
     std::vector<std::pair<size_t, uint16_t>> defaults;
     for (size_t i = 0; i < 256; ++i)
         defaults.push_back({i, DefaultSurfaceTypes[i]});
-    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, defaults));
+    EXPECT_EQ(ReadFileBytes(path_), WithTypes(list.bytes, list, defaults));
 
     // Already at the defaults: nothing to store.
     run = Run({"reset"});
@@ -275,19 +264,19 @@ TEST_F(CliTest, BackupIsTheFileBeforeTheFirstChangeAndIsNeverReplaced)
     ClassList list = Use({GRASS, CITY, WATER});
     CliRun dry = Run({"set", "Water", "--class", "10", "--dry-run"});
     EXPECT_EQ(dry.out, "position 0, class 10: Grass -> Water\n1 class would change; nothing was written (--dry-run).\n");
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
 
     CliRun first = Run({"set", "Water", "--class", "10"});
     EXPECT_EQ(first.exitCode, 0) << first.err;
     EXPECT_TRUE(Contains(first.out, "Backup saved as " + Backup())) << first.out;
-    EXPECT_EQ(ReadBytes(Backup()), list.bytes);
+    EXPECT_EQ(ReadFileBytes(Backup()), list.bytes);
     const std::vector<uint8_t> afterFirst = WithTypes(list.bytes, list, {{0, WATER}});
-    EXPECT_EQ(ReadBytes(path_), afterFirst);
+    EXPECT_EQ(ReadFileBytes(path_), afterFirst);
 
     CliRun second = Run({"reset"});
     EXPECT_EQ(second.exitCode, 0) << second.err;
     EXPECT_FALSE(Contains(second.out, "Backup")) << second.out;
-    EXPECT_EQ(ReadBytes(Backup()), list.bytes);
+    EXPECT_EQ(ReadFileBytes(Backup()), list.bytes);
     EXPECT_EQ(FolderContents(folder_), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
 
     CliRun restoreDry = Run({"restore", "--dry-run"});
@@ -295,12 +284,12 @@ TEST_F(CliTest, BackupIsTheFileBeforeTheFirstChangeAndIsNeverReplaced)
     EXPECT_EQ(restoreDry.out.rfind("position 0, class 10: Water -> Grass\nposition 2, class 12: Bumpy grass -> Water\n", 0),
               0u)
         << restoreDry.out;
-    EXPECT_NE(ReadBytes(path_), list.bytes);
+    EXPECT_NE(ReadFileBytes(path_), list.bytes);
 
     CliRun restore = Run({"restore"});
     EXPECT_EQ(restore.exitCode, 0) << restore.err;
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
-    EXPECT_EQ(ReadBytes(Backup()), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(Backup()), list.bytes);
     EXPECT_EQ(Run({"restore"}).out, "The class list already matches its backup.\n");
 }
 
@@ -328,14 +317,14 @@ TEST_F(CliTest, NoBackupSkipsItAndABackupThatCannotBeWrittenStopsTheChange)
              std::to_string(list.classes[1] - 3)},
     };
     for (const auto& c : notBackups) {
-        WriteBytes(path_, list.bytes);
-        WriteBytes(Backup(), c.bytes);
+        WriteFileBytes(path_, list.bytes);
+        WriteFileBytes(Backup(), c.bytes);
         CliRun run = Run({"set", "city", "--all"});
         EXPECT_EQ(run.exitCode, 2) << c.what;
         EXPECT_TRUE(Contains(run.err, Backup() + ": not a backup of " + path_ + ": " + c.why)) << run.err;
         EXPECT_TRUE(Contains(run.err, "Rename or delete it to start a new backup")) << run.err;
-        EXPECT_EQ(ReadBytes(path_), list.bytes) << c.what;
-        EXPECT_EQ(ReadBytes(Backup()), c.bytes) << c.what;
+        EXPECT_EQ(ReadFileBytes(path_), list.bytes) << c.what;
+        EXPECT_EQ(ReadFileBytes(Backup()), c.bytes) << c.what;
         EXPECT_EQ(FolderContents(folder_), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
     }
     fs::remove(Backup());
@@ -343,18 +332,18 @@ TEST_F(CliTest, NoBackupSkipsItAndABackupThatCannotBeWrittenStopsTheChange)
     CliRun folder = Run({"set", "city", "--all"});
     EXPECT_EQ(folder.exitCode, 2);
     EXPECT_TRUE(Contains(folder.err, Backup() + ": not a backup of " + path_ + ": it is not a file")) << folder.err;
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
     EXPECT_TRUE(fs::is_directory(Backup()));
 
     // A true backup differs only in surface types: used without a word.
     fs::remove(Backup());
-    WriteBytes(Backup(), other);
+    WriteFileBytes(Backup(), other);
     CliRun kept = Run({"set", "city", "--all"});
     EXPECT_EQ(kept.exitCode, 0) << kept.err;
     EXPECT_FALSE(Contains(kept.out, "Backup")) << kept.out;
     EXPECT_EQ(kept.err, "");
-    EXPECT_EQ(ReadBytes(Backup()), other);
-    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, {{0, CITY}}));
+    EXPECT_EQ(ReadFileBytes(Backup()), other);
+    EXPECT_EQ(ReadFileBytes(path_), WithTypes(list.bytes, list, {{0, CITY}}));
 }
 
 TEST_F(CliTest, RestoreRefusesAMissingDamagedOrDifferentlySizedBackup)
@@ -366,22 +355,22 @@ TEST_F(CliTest, RestoreRefusesAMissingDamagedOrDifferentlySizedBackup)
 
     std::vector<uint8_t> longer = list.bytes;
     longer.push_back(0);
-    WriteBytes(Backup(), longer);
+    WriteFileBytes(Backup(), longer);
     CliRun size = Run({"restore", "--force"});
     EXPECT_EQ(size.exitCode, 3);
     EXPECT_TRUE(Contains(size.err, "refused")) << size.err;
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
 
     std::vector<uint8_t> damaged = WithTypes(list.bytes, list, {{1, FOREST}});
     damaged[damaged.size() - 2] = 0x77;   // the end record becomes an unknown one
-    WriteBytes(Backup(), damaged);
+    WriteFileBytes(Backup(), damaged);
     CliRun refused = Run({"restore"});
     EXPECT_EQ(refused.exitCode, 3);
     EXPECT_TRUE(Contains(refused.err, "opcode 0077")) << refused.err;
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
     CliRun forced = Run({"restore", "--force"});
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
-    EXPECT_EQ(ReadBytes(path_), damaged);
+    EXPECT_EQ(ReadFileBytes(path_), damaged);
 }
 
 TEST_F(CliTest, RestoreOfABackupThatDiffersBeyondSurfaceTypesNeedsForce)
@@ -391,22 +380,22 @@ TEST_F(CliTest, RestoreOfABackupThatDiffersBeyondSurfaceTypesNeedsForce)
     std::vector<uint8_t> backup = WithTypes(list.bytes, list, {{0, WATER}});
     const size_t letter = list.classes[1] - 3;
     backup[letter] ^= 0x20;
-    WriteBytes(Backup(), backup);
+    WriteFileBytes(Backup(), backup);
     CliRun refused = Run({"restore"});
     EXPECT_EQ(refused.exitCode, 3);
     EXPECT_TRUE(Contains(refused.err, Backup() + ": refused: 1 bytes besides surface types differ from the class "
                                                  "list, the first at offset " + std::to_string(letter)))
         << refused.err;
     EXPECT_EQ(refused.out, "");
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
     EXPECT_EQ(Run({"restore", "--dry-run"}).exitCode, 3);
 
     CliRun forced = Run({"restore", "--force"});
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
     EXPECT_EQ(forced.out, "position 0, class 10: Grass -> Water\n1 other bytes differ from the backup.\nRestored " +
                               path_ + " from " + Backup() + ".\n");
-    EXPECT_EQ(ReadBytes(path_), backup);
-    EXPECT_EQ(ReadBytes(Backup()), backup);
+    EXPECT_EQ(ReadFileBytes(path_), backup);
+    EXPECT_EQ(ReadFileBytes(Backup()), backup);
 }
 
 // ---- damaged files -------------------------------------------------------------
@@ -430,13 +419,13 @@ TEST_F(CliTest, DamagedFileIsListedUpToTheDamageAndChangedOnlyWithForce)
         CliRun refused = command == std::string("set") ? Run({"set", "grass", "--all"}) : Run({"reset"});
         EXPECT_EQ(refused.exitCode, 3) << command;
         EXPECT_TRUE(Contains(refused.err, "refused")) << refused.err;
-        EXPECT_EQ(ReadBytes(path_), list.bytes) << command;
+        EXPECT_EQ(ReadFileBytes(path_), list.bytes) << command;
     }
     EXPECT_FALSE(fs::exists(Backup()));
     CliRun forced = Run({"set", "grass", "--all", "--force"});
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
-    EXPECT_EQ(ReadBytes(path_), WithTypes(list.bytes, list, {{0, GRASS}, {1, GRASS}}));
-    EXPECT_EQ(ReadBytes(Backup()), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), WithTypes(list.bytes, list, {{0, GRASS}, {1, GRASS}}));
+    EXPECT_EQ(ReadFileBytes(Backup()), list.bytes);
 
     // More classes than the table holds.
     Use(std::vector<uint16_t>(1025, CITY));
@@ -456,11 +445,11 @@ TEST_F(CliTest, FindsTheClassListThroughTheGamesRegistryEntryOrItsFolder)
 
     RegisteredGame game;
     ClassList list = MakeClassList({GRASS, WATER});
-    WriteBytes(game.ClassListPath(), list.bytes);
+    WriteFileBytes(game.ClassListPath(), list.bytes);
     CliRun found = RunCli({"set", "forest", "--water"});
     EXPECT_EQ(found.exitCode, 0) << found.err;
-    EXPECT_EQ(ReadBytes(game.ClassListPath()), WithTypes(list.bytes, list, {{1, FOREST}}));
-    EXPECT_EQ(ReadBytes(game.ClassListPath() + ".bak"), list.bytes);
+    EXPECT_EQ(ReadFileBytes(game.ClassListPath()), WithTypes(list.bytes, list, {{1, FOREST}}));
+    EXPECT_EQ(ReadFileBytes(game.ClassListPath() + ".bak"), list.bytes);
 
     game.Unregister();
     CliRun byFolder = RunCli({"list", "--game-folder", game.Folder()});
@@ -474,7 +463,7 @@ TEST_F(CliTest, MissingFileIsExitTwoNamingTheFileAndTheError)
     CliRun run = Run({"list"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 2: ")) << run.err;
-    CliRun empty = (WriteBytes(path_, {}), Run({"list"}));
+    CliRun empty = (WriteFileBytes(path_, {}), Run({"list"}));
     EXPECT_EQ(empty.exitCode, 2) << empty.err;
 }
 
@@ -487,7 +476,7 @@ TEST_F(CliTest, ReadOnlyFileIsExitTwoAndUnchanged)
     CliRun run = RunCli(args, /*unprivileged=*/true);
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 5: ")) << run.err;
-    EXPECT_EQ(ReadBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
     EXPECT_FALSE(fs::exists(Backup()));
 }
 

@@ -49,7 +49,7 @@ TEST_F(CommandsTest, ADryRunLeavesTheFileAndItsTablesAsTheyWere)
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("3 classes would change"), std::string::npos) << out;
     EXPECT_EQ(std::memcmp(&before, &g_classListFile, sizeof before), 0);
-    EXPECT_EQ(ReadAll(path_), bytes_);
+    EXPECT_EQ(ReadFileBytes(path_), bytes_);
 }
 
 TEST_F(CommandsTest, AChangeThatCannotBeFlushedIsAFileErrorNotASuccess)

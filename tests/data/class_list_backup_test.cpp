@@ -75,7 +75,7 @@ TEST_F(ClassListBackupTest, MadeWhenNoneIsThereAndAfterwardsKeptWhileOnlySurface
 {
     ASSERT_EQ(Backup(), 1);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_SUCCESS));
-    EXPECT_EQ(ReadAll(backup_), bytes_);
+    EXPECT_EQ(ReadFileBytes(backup_), bytes_);
     EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
 
     // The class list changed since, in surface types only: still its backup.
@@ -85,7 +85,7 @@ TEST_F(ClassListBackupTest, MadeWhenNoneIsThereAndAfterwardsKeptWhileOnlySurface
     ASSERT_EQ(Backup(&found), 1);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(found.mismatch, BACKUP_MATCHES);
-    EXPECT_EQ(ReadAll(backup_), bytes_);
+    EXPECT_EQ(ReadFileBytes(backup_), bytes_);
 }
 
 TEST_F(ClassListBackupTest, AnythingElseUnderTheNameIsLeftAsItIsAndNoBackupIsHad)
@@ -121,8 +121,8 @@ TEST_F(ClassListBackupTest, AnythingElseUnderTheNameIsLeftAsItIsAndNoBackupIsHad
         EXPECT_EQ(found.size, c.size) << c.what;
         EXPECT_EQ(found.differing, c.differing) << c.what;
         EXPECT_EQ(found.firstOffset, c.firstOffset) << c.what;
-        EXPECT_EQ(ReadAll(backup_), c.bytes) << c.what;
-        EXPECT_EQ(ReadAll(path_), bytes_) << c.what;
+        EXPECT_EQ(ReadFileBytes(backup_), c.bytes) << c.what;
+        EXPECT_EQ(ReadFileBytes(path_), bytes_) << c.what;
         EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"})) << c.what;
     }
 
@@ -150,7 +150,7 @@ TEST_F(ClassListBackupTest, AnythingElseUnderTheNameIsLeftAsItIsAndNoBackupIsHad
     EXPECT_EQ(found.mismatch, BACKUP_NOT_A_FILE);
     EXPECT_TRUE(fs::is_symlink(backup_));
     EXPECT_FALSE(fs::exists(tmp_ / "nowhere"));
-    EXPECT_EQ(ReadAll(path_), bytes_);
+    EXPECT_EQ(ReadFileBytes(path_), bytes_);
     EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
 }
 
@@ -171,7 +171,7 @@ TEST_F(ClassListBackupTest, FailuresWhileWritingLeaveNoBackupAndNoTemporaryFile)
         EXPECT_EQ(Backup(), 0) << c.what;
         EXPECT_EQ(GetLastError(), c.error) << c.what;
         EXPECT_EQ(Folder(), std::vector<std::string>{"CLASSLIST.BGL"}) << c.what;
-        EXPECT_EQ(ReadAll(path_), bytes_) << c.what;
+        EXPECT_EQ(ReadFileBytes(path_), bytes_) << c.what;
     }
 }
 
@@ -182,7 +182,7 @@ TEST_F(ClassListBackupTest, ARenameThatLosesTheRaceJudgesTheWinnersFile)
     BeforeNextFileCall(FileCall::Move, [&] { tmp_.Write("CLASSLIST.BGL.bak", theirs); });
     ASSERT_EQ(Backup(), 1);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(ReadAll(backup_), theirs);
+    EXPECT_EQ(ReadFileBytes(backup_), theirs);
     EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
 
     // Something else takes the name meanwhile: it stays, and there is no backup.
@@ -192,7 +192,7 @@ TEST_F(ClassListBackupTest, ARenameThatLosesTheRaceJudgesTheWinnersFile)
     EXPECT_EQ(Backup(&found), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
     EXPECT_EQ(found.mismatch, BACKUP_OTHER_SIZE);
-    EXPECT_EQ(ReadAll(backup_), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(ReadFileBytes(backup_), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
 }
 
@@ -205,8 +205,8 @@ TEST_F(ClassListBackupTest, AnExistingBackupThatCannotBeReadWholeIsNotTrusted)
     FailNextFileCall(FileCall::Read, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Backup(), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(ReadAll(backup_), bytes_);
-    EXPECT_EQ(ReadAll(path_), bytes_);
+    EXPECT_EQ(ReadFileBytes(backup_), bytes_);
+    EXPECT_EQ(ReadFileBytes(path_), bytes_);
     EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
 
     ShortenNextFileCall(FileCall::Read);
@@ -226,7 +226,7 @@ TEST_F(ClassListBackupTest, RestorePutsEveryByteBackAndTheFlushReportsFailure)
     ASSERT_EQ(ReadClassListBackup(path_.c_str(), &backup), 1);
     ASSERT_EQ(RestoreClassList(file_.get(), &backup), 1);
     ASSERT_EQ(FlushClassList(file_.get()), 1);
-    EXPECT_EQ(ReadAll(path_), other);
+    EXPECT_EQ(ReadFileBytes(path_), other);
 
     FailNextFileCall(FileCall::FlushView, ERROR_GEN_FAILURE);
     EXPECT_EQ(FlushClassList(file_.get()), 0);
@@ -238,7 +238,7 @@ TEST_F(ClassListBackupTest, RestorePutsEveryByteBackAndTheFlushReportsFailure)
     backup.size -= 1;
     EXPECT_EQ(RestoreClassList(file_.get(), &backup), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
-    EXPECT_EQ(ReadAll(path_), other);
+    EXPECT_EQ(ReadFileBytes(path_), other);
     FreeClassListBackup(&backup);
 }
 

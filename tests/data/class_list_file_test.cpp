@@ -156,7 +156,7 @@ TEST_F(ClassListFileTest, OpenFindsTheFileWhateverItsCaseOnDisk)
     EXPECT_EQ(CloseClassList(&file_), 1);
     std::vector<uint8_t> expected = kBytes;
     expected[4] = 0x0A;
-    EXPECT_EQ(ReadAll(onDisk), expected);
+    EXPECT_EQ(ReadFileBytes(onDisk), expected);
     std::memset(&file_, 0, sizeof file_);
 
     // A plain POSIX folder works as the game folder too.

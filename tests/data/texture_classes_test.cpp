@@ -15,6 +15,7 @@
 #include "data/byte_order.h"
 #include "data/record_scan.h"
 #include "tools/classlist_builder.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
 
@@ -300,12 +301,6 @@ TEST(TextureName, HostileOffsetsFailWithoutReadingOutside)
 // ---------------------------------------------------------------------------
 // The edits, on a real mapping of a file on disk
 
-std::vector<uint8_t> ReadWholeFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The builder says where the class records are: the edits are checked
 // against that, not against where the scan under test finds them.
 class MappedClassList : public ::testing::Test {
@@ -319,8 +314,7 @@ protected:
                    "-" + std::to_string(++serial));
         fs::create_directories(folder_ / "Scenery" / "All" / "Scenery");
         path_ = folder_ / "Scenery" / "All" / "Scenery" / "CLASSLIST.BGL";
-        std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
+        WriteFileBytes(path_.string(), bytes);
         before_ = bytes;
 
         std::memset(&g_classListFile, 0, sizeof g_classListFile);
@@ -399,7 +393,7 @@ protected:
     {
         ASSERT_EQ(CloseClassList(&g_classListFile), 1);
         std::memset(&g_classListFile, 0, sizeof g_classListFile);
-        EXPECT_TRUE(ReadWholeFile(path_) == bytes) << "file on disk differs from the view";
+        EXPECT_TRUE(ReadFileBytes(path_.string()) == bytes) << "file on disk differs from the view";
     }
 
     fs::path folder_, path_;

@@ -182,7 +182,7 @@ TEST_F(PrefixTest, MappingOutlivesTheFileHandleAndWritesThrough)
     view[0] = 'Z';
     EXPECT_TRUE(UnmapViewOfFile(view));
     EXPECT_TRUE(CloseHandle(mapping));
-    EXPECT_EQ(ReadAll(tmp_ / "root/f.bin"), (std::vector<uint8_t>{'Z', 'b', 'c', 'd', 'e', 'f'}));
+    EXPECT_EQ(ReadFileBytes(tmp_ / "root/f.bin"), (std::vector<uint8_t>{'Z', 'b', 'c', 'd', 'e', 'f'}));
 
     EXPECT_FALSE(UnmapViewOfFile(view));
     EXPECT_FALSE(CloseHandle(nullptr));

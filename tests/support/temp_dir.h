@@ -1,3 +1,4 @@
+#include "tests/support/file_bytes.h"
 // A scratch folder for one test, removed with everything in it afterwards.
 #pragma once
 
@@ -32,17 +33,10 @@ public:
     {
         std::string full = *this / rel;
         std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-        std::ofstream(full, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        WriteFileBytes(full, bytes);
         return full;
     }
 
 private:
     std::string path_;
 };
-
-inline std::vector<uint8_t> ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}

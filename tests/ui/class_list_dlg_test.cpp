@@ -18,6 +18,7 @@
 #include "tools/demo_textures.h"
 #include "turfwise_version.h"
 #include "ui/resource.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
 
@@ -124,6 +125,14 @@ protected:
     void ChooseSurfaceType(DialogDriver& ui, uint16_t code)
     {
         ::SendMessageA(ui.Item(IDC_SURFACE_TYPE), CB_SETCURSEL, ComboIndexOf(code), 0);
+    }
+    // Ticks the first line and gives it `code` with Update; a question it asks stays up.
+    void UpdateFirstLine(DialogDriver& ui, uint16_t code)
+    {
+        ui.ClickCheckBox(0);
+        ui.Sync();
+        ChooseSurfaceType(ui, code);
+        ui.Click(IDC_UPDATE);
     }
     void TypeSurfaceType(DialogDriver& ui, const char* text)
     {
@@ -986,12 +995,6 @@ std::vector<std::string> SceneryFolder(const GameFolder& game)
     return names;
 }
 
-std::vector<uint8_t> ReadFileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST_F(ClassListDlgTest, FirstStoreOfARunBacksUpTheFileAsItWasAndLaterOnesKeepThatCopy)
 {
     ClassList list = UseClassList({WATER, CITY});
@@ -1002,10 +1005,7 @@ TEST_F(ClassListDlgTest, FirstStoreOfARunBacksUpTheFileAsItWasAndLaterOnesKeepTh
         DialogDriver ui;
         ASSERT_TRUE(ui.Started());
         EXPECT_FALSE(std::filesystem::exists(backup));
-        ui.ClickCheckBox(0);
-        ui.Sync();
-        ChooseSurfaceType(ui, FOREST);
-        ui.Click(IDC_UPDATE);
+        UpdateFirstLine(ui, FOREST);
         ui.Sync();
         EXPECT_EQ(ReadFileBytes(backup), list.bytes);
         EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[0]}, FOREST));
@@ -1037,14 +1037,10 @@ TEST_F(ClassListDlgTest, AFileUnderTheBackupsNameThatIsNoCopyIsKeptAndTheDialogA
     const std::vector<std::vector<uint8_t>> notCopies = {
         {}, std::vector<uint8_t>(list.bytes.begin(), list.bytes.end() - 1), renamed};
     for (const std::vector<uint8_t>& other : notCopies) {
-        std::ofstream(backup, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(other.data()), std::streamsize(other.size()));
+        WriteFileBytes(backup, other);
         DialogDriver ui;
         ASSERT_TRUE(ui.Started());
-        ui.ClickCheckBox(0);
-        ui.Sync();
-        ChooseSurfaceType(ui, FOREST);
-        ui.Click(IDC_UPDATE);
+        UpdateFirstLine(ui, FOREST);
         MessageBoxSeen asked = AnswerYesNo(ui, IDNO);
         EXPECT_EQ(asked.caption, "Turfwise");
         EXPECT_EQ(asked.text, "Could not save a backup copy of CLASSLIST.BGL (ERROR:50): CLASSLIST.BGL.bak is there "
@@ -1062,14 +1058,10 @@ TEST_F(ClassListDlgTest, AFileUnderTheBackupsNameThatIsNoCopyIsKeptAndTheDialogA
 
     // A copy that differs only in surface types is this file's backup: no question.
     const std::vector<uint8_t> earlier = WithSurfaceType(list.bytes, {list.classes[1]}, GRASS);
-    std::ofstream(backup, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(earlier.data()), std::streamsize(earlier.size()));
+    WriteFileBytes(backup, earlier);
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
-    ui.ClickCheckBox(0);
-    ui.Sync();
-    ChooseSurfaceType(ui, FOREST);
-    ui.Click(IDC_UPDATE);
+    UpdateFirstLine(ui, FOREST);
     ui.Sync();
     EXPECT_TRUE(ui.messageBoxes.empty());
     EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
@@ -1084,10 +1076,7 @@ TEST_F(ClassListDlgTest, BackupThatCannotBeWrittenAsksAndNoLeavesTheFile)
     ASSERT_TRUE(::CreateDirectoryA((game.ClassListPath() + ".bak").c_str(), nullptr));
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
-    ui.ClickCheckBox(0);
-    ui.Sync();
-    ChooseSurfaceType(ui, FOREST);
-    ui.Click(IDC_UPDATE);
+    UpdateFirstLine(ui, FOREST);
     MessageBoxSeen asked = AnswerYesNo(ui, IDNO);
     EXPECT_EQ(asked.caption, "Turfwise");
     EXPECT_EQ(asked.text.rfind("Could not save a backup copy of CLASSLIST.BGL (ERROR:50)", 0), 0u) << asked.text;

@@ -8,6 +8,7 @@
 
 #include "data/class_list_file.h"
 #include "tools/demo_textures.h"
+#include "tests/support/file_bytes.h"
 
 bool WaitUntil(const std::function<bool()>& fn, DWORD timeoutMs)
 {
@@ -39,21 +40,17 @@ GameFolder::~GameFolder()
 
 void GameFolder::WriteClassList(const std::vector<uint8_t>& bytes) const
 {
-    std::ofstream(ClassListPath(), std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    WriteFileBytes(ClassListPath(), bytes);
 }
 
 std::vector<uint8_t> GameFolder::ReadClassList() const
 {
-    std::ifstream in(ClassListPath(), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadFileBytes(ClassListPath());
 }
 
 void GameFolder::WriteTexture(const std::string& name) const
 {
-    std::vector<uint8_t> bmp = PaintTextureBmp(name, 16);
-    std::ofstream(TexturePath(name), std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
+    WriteFileBytes(TexturePath(name), PaintTextureBmp(name, 16));
 }
 
 void GameFolder::Register() const
