@@ -195,23 +195,15 @@ protected:
     int dpi = 96;
 };
 
-TEST_F(ClassListDlgDpiTest, RunsOnAScreenOfItsPrefixsDpiAsADpiAwareProgram)
-{
-    HDC screen = ::GetDC(nullptr);
-    EXPECT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), dpi) << "the prefix does not set the screen's DPI";
-    ::ReleaseDC(nullptr, screen);
-    // The program's manifest, which this test program carries too.
-    typedef BOOL(WINAPI * IsAwareFn)();
-    auto isAware = reinterpret_cast<IsAwareFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "IsProcessDPIAware")));
-    ASSERT_NE(isAware, nullptr);
-    EXPECT_TRUE(isAware());
-}
-
 // Lines, font, check boxes and controls, against the run at 96 DPI. The
 // screenshot is kept beside the build for a look at the result.
 TEST_F(ClassListDlgDpiTest, EverySizeScalesWithTheScreensDpi)
 {
+    HDC screen = ::GetDC(nullptr);
+    const int screenDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    ASSERT_EQ(screenDpi, dpi) << "the prefix does not set the screen's DPI";
+
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
     ::SendMessageA(ui.hwnd, WM_NULL, 0, 0);
