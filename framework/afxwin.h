@@ -50,6 +50,7 @@
 #include "framework/check_list_box.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "framework/dpi.h"
 #include "framework/dword_array.h"
 #include "framework/gdi.h"
 #include "framework/message_map.h"

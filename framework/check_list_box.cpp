@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <string>
 
+#include "framework/dpi.h"
+
 namespace {
 
-const int kCheckSize = 13;                    // the system's check box glyph
+// In pixels at 96 DPI; the list scales them to the screen's DPI.
+const int kCheckSize = 13;                   // the system's check box glyph
 const int kCheckAreaWidth = kCheckSize + 2;  // the check box and its margin, before the text
+const int kInset = 1;                        // the box from the line's edge, the text from the box's cell
 
 }  // namespace
 
@@ -49,6 +53,7 @@ void CCheckListBox::InvalidateCheck(int nIndex)
 void CCheckListBox::PreSubclassWindow()
 {
     CListBox::PreSubclassWindow();
+    m_nDpi = GetScreenDpi();
     const int nCount = GetCount();
     m_checks.assign(nCount > 0 ? static_cast<size_t>(nCount) : 0, 0);
     // The list box measured its lines before it had an object; measure them again.
@@ -68,7 +73,7 @@ int CCheckListBox::CalcMinimumItemHeight()
     if (hOldFont != nullptr)
         ::SelectObject(hDC, hOldFont);
     ::ReleaseDC(m_hWnd, hDC);
-    return std::max(static_cast<int>(tm.tmHeight), kCheckSize + 1);
+    return std::max(static_cast<int>(tm.tmHeight), DpiScale(kCheckSize + kInset, m_nDpi));
 }
 
 void CCheckListBox::MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct)
@@ -80,8 +85,10 @@ void CCheckListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
 {
     HDC hDC = lpDrawItemStruct->hDC;
     const RECT rcItem = lpDrawItemStruct->rcItem;
+    const int nCheckSize = DpiScale(kCheckSize, m_nDpi);
+    const int nInset = DpiScale(kInset, m_nDpi);
     RECT rcText = rcItem;
-    rcText.left += kCheckAreaWidth;
+    rcText.left += DpiScale(kCheckAreaWidth, m_nDpi);
 
     if (lpDrawItemStruct->itemID == static_cast<UINT>(-1) || lpDrawItemStruct->itemAction == ODA_FOCUS) {
         // An empty list with the focus, or only the focus moved: the focus rectangle alone.
@@ -96,10 +103,10 @@ void CCheckListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     rcCheckArea.right = rcText.left;
     ::FillRect(hDC, &rcCheckArea, ::GetSysColorBrush(COLOR_WINDOW));
     RECT rcBox;
-    rcBox.left = rcItem.left + 1;
-    rcBox.top = rcItem.top + (rcItem.bottom - rcItem.top - kCheckSize) / 2;
-    rcBox.right = rcBox.left + kCheckSize;
-    rcBox.bottom = rcBox.top + kCheckSize;
+    rcBox.left = rcItem.left + nInset;
+    rcBox.top = rcItem.top + (rcItem.bottom - rcItem.top - nCheckSize) / 2;
+    rcBox.right = rcBox.left + nCheckSize;
+    rcBox.bottom = rcBox.top + nCheckSize;
     ::DrawFrameControl(hDC, &rcBox, DFC_BUTTON,
                        DFCS_BUTTONCHECK | DFCS_FLAT | (GetCheck(nIndex) != 0 ? DFCS_CHECKED : 0));
 
@@ -112,7 +119,7 @@ void CCheckListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
         ::SetBkMode(hDC, TRANSPARENT);
         ::SetTextColor(hDC, ::GetSysColor(bSelected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
         RECT rcString = rcText;
-        rcString.left += 1;
+        rcString.left += nInset;
         if (nGot > 0)
             ::DrawTextA(hDC, text.c_str(), nGot, &rcString, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     }
@@ -131,7 +138,7 @@ int CCheckListBox::CheckFromPoint(CPoint point, bool& bInCheck) const
     RECT rcItem;
     if (GetItemRect(nIndex, &rcItem) == LB_ERR)
         return -1;
-    bInCheck = point.x >= rcItem.left && point.x < rcItem.left + kCheckAreaWidth;
+    bInCheck = point.x >= rcItem.left && point.x < rcItem.left + DpiScale(kCheckAreaWidth, m_nDpi);
     return nIndex;
 }
 

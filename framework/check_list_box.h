@@ -1,7 +1,7 @@
 // CCheckListBox: an owner-drawn fixed list box with strings that draws a check
-// box before each line. Check states (0 or 1) live in this object, apart from
-// the item data, and follow inserts, deletes and resets sent to the window
-// directly, so GetCheck needs no message.
+// box before each line, sized for the screen's DPI. Check states (0 or 1) live
+// in this object, apart from the item data, and follow inserts, deletes and
+// resets sent to the window directly, so GetCheck needs no message.
 #pragma once
 
 #include <vector>
@@ -51,4 +51,5 @@ private:
     void NotifyCheckChange();
 
     std::vector<unsigned char> m_checks;
+    int m_nDpi = 96;  // the screen's, read when the list is attached: its box and margins scale with it
 };

@@ -97,7 +97,7 @@ build_failed() {
 
 run_ctest() {
     local suite=$1 preset=$2 dir=$root/$3
-    rm -f "$dir"/test-results/*.xml "$dir/ctest-junit.xml"
+    rm -f "$dir"/test-results/*.xml "$dir/ctest-junit.xml" "$dir"/turfwise-dialog-*dpi.png
     ctest --preset "$preset" --output-junit "$dir/ctest-junit.xml"
     report "$suite" "$dir" "$dir/ctest-junit.xml"
 }
@@ -219,6 +219,16 @@ else
     echo "fuzz: the fuzzer was not built"
     add_summary fuzz 0 1 0
 fi
+
+# The dialog as the tests at 96 and 192 DPI saw it, from each Windows build that ran.
+echo
+echo "== Screenshots"
+for dir in build/windows build/windows64; do
+    for dpi in 96 192; do
+        shot=$dir/turfwise-dialog-${dpi}dpi.png
+        [ -s "$shot" ] && echo "$dpi DPI: $root/$shot"
+    done
+done
 
 echo
 echo "== Summary"

@@ -1,8 +1,12 @@
 # Sourced by the scripts that run Windows programs: which Wine loader and
 # which of the project's prefixes serve each build.
-#   wine_use ARCH        ARCH is win32 (Turfwise.exe) or win64 (Turfwise64.exe);
+#   wine_use ARCH [DPI]  ARCH is win32 (Turfwise.exe) or win64 (Turfwise64.exe);
 #                        sets WINE_LOADER, WINESERVER and, unless the caller set
-#                        one, WINEPREFIX
+#                        one, WINEPREFIX. With a DPI, WINEPREFIX is always the
+#                        project's prefix for that screen DPI: the usual one
+#                        for 96, Wine's own default, else one of its own
+#                        (build/wineprefix64-dpi192 and so on), as the DPI
+#                        holds for every program of a prefix.
 #   runs_32bit           true where this machine runs 32-bit programs
 #   pick_build VERB      the build to run here: sets arch, preset and exe_name
 #                        (the 32-bit one where it runs) and says which
@@ -27,26 +31,44 @@ no_32bit_reason() {
 }
 
 wine_use() {
+    local prefix
     case "$1" in
     win32)
         # The wrapper: 32-bit loader, in a prefix that also holds the 64-bit side
         # as on a 64-bit Windows.
         WINE_LOADER=wine
-        export WINEPREFIX=${WINEPREFIX:-$turfwise_root/build/wineprefix}
+        prefix=$turfwise_root/build/wineprefix
         ;;
     win64)
         # Straight to the 64-bit loader: the wrapper would take the 32-bit one
         # whenever it is installed, even where it cannot run.
         WINE_LOADER=/usr/lib/wine/wine64
-        export WINEPREFIX=${WINEPREFIX:-$turfwise_root/build/wineprefix64}
+        prefix=$turfwise_root/build/wineprefix64
         ;;
     *)
         echo "unknown Wine arch '$1' (win32 or win64)" >&2
         return 1
         ;;
     esac
+    if [ -n "${2:-}" ]; then
+        valid_dpi "$2" || return 1
+        [ "$2" = 96 ] || prefix=$prefix-dpi$2
+        export WINEPREFIX=$prefix
+    else
+        export WINEPREFIX=${WINEPREFIX:-$prefix}
+    fi
     WINESERVER=/usr/lib/wine/wineserver64
     [ -x "$WINESERVER" ] || WINESERVER=wineserver
+}
+
+# A screen DPI Wine can take: 96 is 100 %, 144 is 150 %, 192 is 200 %.
+valid_dpi() {
+    case "$1" in
+    ''|*[!0-9]*) ;;
+    *) [ "$1" -ge 72 ] && [ "$1" -le 480 ] && return 0 ;;
+    esac
+    echo "unknown screen DPI '$1' (a number from 72 to 480, such as 96, 144 or 192)" >&2
+    return 1
 }
 
 pick_build() {

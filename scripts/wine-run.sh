@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the project's own prefix for its arch,
 # with a time limit, and passes its exit code on. ctest uses it as the
-# cross-compiling emulator; the test and run scripts use it too.
-#   wine-run.sh [--arch=win32|win64] PROGRAM [ARGS...]
+# cross-compiling emulator; the test and run scripts use it too. --dpi runs it
+# on a screen of that DPI, in the project's prefix for it.
+#   wine-run.sh [--arch=win32|win64] [--dpi=N] PROGRAM [ARGS...]
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/wine-env.sh"
-arch=win32
+arch=win32 dpi=
 case "${1:-}" in --arch=*) arch=${1#--arch=}; shift ;; esac
-wine_use "$arch" || exit 1
-"$here/wine-prefix.sh" "$arch" >/dev/null || exit 1
+case "${1:-}" in --dpi=*) dpi=${1#--dpi=}; shift ;; esac
+wine_use "$arch" $dpi || exit 1
+"$here/wine-prefix.sh" "$arch" $dpi >/dev/null || exit 1
 exec timeout -k 5 "${TURFWISE_WINE_TIMEOUT:-240}" "$WINE_LOADER" "$@"

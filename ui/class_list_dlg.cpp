@@ -104,8 +104,11 @@ BOOL CClassListDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    HFONT hFont = ::CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH, "Courier New");
+    // 12 pixels at 96 DPI: the list's text keeps its size beside the
+    // template's controls, which the dialog manager scales with the screen.
+    HFONT hFont = ::CreateFontA(-DpiScale(12, GetScreenDpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                FF_MODERN | DEFAULT_PITCH, "Courier New");
     if (hFont != nullptr && m_pListFont) {
         m_pListFont->Attach(hFont);
         m_classList.SetFont(m_pListFont.get(), TRUE);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built Windows program without running it: its arch, that it needs
-# nothing but Windows' own DLLs, that it carries version information and no
-# manifest (Windows' file virtualization for legacy programs must cover it).
+# nothing but Windows' own DLLs, that it carries version information, and for
+# a program with windows a manifest that declares it DPI-aware and asks for no
+# execution level (Windows' file virtualization for legacy programs must cover
+# it). A console program carries no manifest.
 #   check_exe.sh PROGRAM.exe i686|x86_64
 set -u
 exe=$1 arch=$2
@@ -25,6 +27,18 @@ done < <(sed -n 's/.*DLL Name: //p' <<<"$dump")
 # Resource types are the entries of the first level of the resource directory.
 types=$(sed -n '/Resource Directory section/,$p' <<<"$dump" | sed -n 's/^[0-9a-f]*   Entry: ID: 0x\([0-9a-f]*\),.*/\1/p')
 grep -qx 000010 <<<"$types" || { echo "$exe has no version information"; status=1; }
-grep -qx 000018 <<<"$types" && { echo "$exe carries a manifest"; status=1; }
-[ $status = 0 ] && echo "$exe: $kind, system DLLs only, version information, no manifest"
+# The manifest is stored as it was written: plain XML in the resource section.
+manifest=$(LC_ALL=C sed -n '/<assembly/,/<\/assembly>/p' "$exe" | LC_ALL=C tr -d '\000')
+if grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]' <<<"$dump"; then
+    grep -qx 000018 <<<"$types" || { echo "$exe has no manifest"; status=1; }
+    grep -Eq '<dpiAware[^>]*>[[:space:]]*true[[:space:]]*</dpiAware>' <<<"$manifest" ||
+        { echo "$exe does not declare itself DPI-aware"; status=1; }
+    grep -Eqi 'requestedExecutionLevel|trustInfo' <<<"$manifest" &&
+        { echo "$exe asks for an execution level, which turns file virtualization off"; status=1; }
+    what="a manifest with DPI awareness and no execution level"
+else
+    grep -qx 000018 <<<"$types" && { echo "$exe carries a manifest"; status=1; }
+    what="no manifest"
+fi
+[ $status = 0 ] && echo "$exe: $kind, system DLLs only, version information, $what"
 exit $status

@@ -98,7 +98,7 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-TEST(TurfwiseExe, HasA32And16PixelIconAndNoManifest)
+TEST(TurfwiseExe, HasA32And16PixelIconAndAManifestOfDpiAwarenessOnly)
 {
     HMODULE exe = ::LoadLibraryExA(TurfwiseExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(exe, nullptr);
@@ -118,8 +118,15 @@ TEST(TurfwiseExe, HasA32And16PixelIconAndNoManifest)
         EXPECT_EQ(e.bitCount, 4);
     }
     EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
-    // A manifest with an execution level would switch off file virtualization.
-    EXPECT_EQ(::FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */), nullptr);
+    // The manifest Windows reads at start: DPI-aware, and no execution level,
+    // which would switch off file virtualization.
+    HRSRC manifest = ::FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */);
+    ASSERT_NE(manifest, nullptr);
+    const std::string xml(static_cast<const char*>(::LockResource(::LoadResource(exe, manifest))),
+                          ::SizeofResource(exe, manifest));
+    EXPECT_NE(xml.find(">true</dpiAware>"), std::string::npos) << xml;
+    EXPECT_EQ(xml.find("requestedExecutionLevel"), std::string::npos) << xml;
+    EXPECT_EQ(xml.find("trustInfo"), std::string::npos) << xml;
     ::FreeLibrary(exe);
 }
 

@@ -1,0 +1,343 @@
+// The main dialog on a screen of the DPI its Wine prefix sets: one run at 96,
+// 144 and 192 DPI each. The run at 96 DPI writes down what it measures; the
+// others check that the list's sizes are that times dpi/96, within a pixel.
+// The controls of the template follow the dialog's font, which the dialog
+// manager scales by what that font measures at the DPI: close to dpi/96, not
+// exactly (at 192 DPI under Wine, 13/7 across and 24/13 down).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/ui/dialog_driver.h"
+#include "tools/demo_textures.h"
+#include "tools/screen_capture.h"
+#include "ui/resource.h"
+
+namespace {
+
+// The DPI the test's prefix was made with; a run that sees another has a
+// broken prefix, not a scaled dialog.
+int ExpectedDpi()
+{
+    const char* value = std::getenv("TURFWISE_TEST_DPI");
+    return value != nullptr ? std::atoi(value) : 96;
+}
+
+// <build>\name, beside the test program's <build>\tests\ui folder.
+std::string BuildPath(const std::string& name)
+{
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    for (int up = 0; up < 3; ++up)
+        path.erase(path.find_last_of("\\/"));
+    return path + "\\" + name;
+}
+
+std::string SizesPath(int dpi)
+{
+    return BuildPath("dialog-sizes-" + std::to_string(dpi) + "dpi.txt");
+}
+
+// The controls in template order: their rectangles in dialog units, and how
+// far each edge follows a resize: 1 for the change in width (left, right) or
+// height (top, bottom), 0 for staying put.
+const struct {
+    int nID;
+    RECT units;  // left, top, width, height
+    int left, top, right, bottom;
+} kControls[] = {
+    {IDOK, {243, 122, 50, 14}, 1, 1, 1, 1},
+    {IDC_CLASS_LIST, {7, 8, 215, 64}, 0, 0, 0, 1},
+    {IDC_PREVIEW, {229, 8, 64, 64}, 0, 0, 1, 1},
+    {IDC_SHOW_ALL, {7, 107, 50, 14}, 0, 1, 0, 1},
+    {IDC_DEFAULT, {243, 107, 50, 14}, 1, 1, 1, 1},
+    {IDC_SHOW_WATER, {7, 122, 50, 14}, 0, 1, 0, 1},
+    {IDC_SELECT_ALL, {60, 114, 50, 14}, 0, 1, 0, 1},
+    {IDC_CLEAR_ALL, {190, 113, 50, 14}, 1, 1, 1, 1},
+    {IDC_SURFACE_TYPE, {112, 122, 75, 50}, 0, 1, 1, 1},
+    {IDC_UPDATE, {125, 107, 50, 14}, 0, 1, 1, 1},
+    {IDC_STATUS, {7, 139, 286, 12}, 0, 1, 1, 1},
+    {IDC_INSTRUCTIONS, {7, 76, 286, 27}, 0, 1, 1, 1},
+};
+
+RECT RectInDialog(HWND dialog, HWND control)
+{
+    RECT r;
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::string Show(const RECT& r)
+{
+    std::ostringstream out;
+    out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+    return out.str();
+}
+
+// One list line as DrawItem paints it, unselected: the check box is the first
+// run of columns that differ from the window colour, the text starts at the
+// next one.
+struct LinePicture {
+    RECT box = {-1, -1, -1, -1};  // within the line
+    int textLeft = -1;
+    int height = 0;
+};
+
+LinePicture DrawLine(DialogDriver& ui, int nLine)
+{
+    LinePicture picture;
+    ui.OnUiThread([&] {
+        CCheckListBox& list = ui.dlg->m_classList;
+        RECT item = {};
+        list.GetItemRect(nLine, &item);
+        const int cx = item.right - item.left, cy = item.bottom - item.top;
+        picture.height = cy;
+        HDC screen = ::GetDC(nullptr);
+        HDC dc = ::CreateCompatibleDC(screen);
+        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, cx, cy);
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        DRAWITEMSTRUCT dis{ODT_LISTBOX, IDC_CLASS_LIST, UINT(nLine), ODA_DRAWENTIRE, 0, list.m_hWnd, dc,
+                           {0, 0, cx, cy}, list.GetItemData(nLine)};
+        list.DrawItem(&dis);
+        const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+        auto inked = [&](int x, int y) { return ::GetPixel(dc, x, y) != window; };
+        auto columnInked = [&](int x) {
+            for (int y = 0; y < cy; ++y)
+                if (inked(x, y))
+                    return true;
+            return false;
+        };
+        int x = 0;
+        while (x < cx && !columnInked(x))
+            ++x;
+        picture.box.left = x;
+        while (x < cx && columnInked(x))
+            ++x;
+        picture.box.right = x;
+        for (int y = 0; y < cy; ++y)
+            for (int bx = picture.box.left; bx < picture.box.right; ++bx)
+                if (inked(bx, y)) {
+                    if (picture.box.top < 0)
+                        picture.box.top = y;
+                    picture.box.bottom = y + 1;
+                }
+        while (x < cx && !columnInked(x))
+            ++x;
+        picture.textLeft = x < cx ? x : -1;
+        ::SelectObject(dc, old);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+        ::ReleaseDC(nullptr, screen);
+    });
+    return picture;
+}
+
+int FontHeight(HFONT font)
+{
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICA tm = {};
+    ::GetTextMetricsA(dc, &tm);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    return tm.tmHeight;
+}
+
+// What the run measures, written at 96 DPI and read back by the others.
+struct Sizes {
+    std::map<std::string, int> values;
+
+    void Save(const std::string& path) const
+    {
+        std::ofstream out(path);
+        for (const auto& v : values)
+            out << v.first << " " << v.second << "\n";
+    }
+    bool Load(const std::string& path)
+    {
+        std::ifstream in(path);
+        std::string name;
+        int value = 0;
+        while (in >> name >> value)
+            values[name] = value;
+        return !values.empty();
+    }
+};
+
+class ClassListDlgDpiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(WriteDemoGameFolder(game.Path(), 256, 64));
+        game.Register();
+        dpi = ExpectedDpi();
+    }
+
+    // Within a pixel of the 96-DPI size times dpi/96.
+    void ExpectScaled(const char* what, int actual, int at96) const
+    {
+        const double expected = at96 * dpi / 96.0;
+        EXPECT_LE(std::abs(actual - expected), 1.0)
+            << what << " at " << dpi << " DPI: " << actual << ", at 96 DPI: " << at96 << ", expected " << expected;
+    }
+
+    GameFolder game;
+    int dpi = 96;
+};
+
+// Lines, font, check boxes and controls, against the run at 96 DPI. The
+// screenshot is kept beside the build for a look at the result.
+TEST_F(ClassListDlgDpiTest, EverySizeScalesWithTheScreensDpi)
+{
+    HDC screen = ::GetDC(nullptr);
+    const int screenDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    ASSERT_EQ(screenDpi, dpi) << "the prefix does not set the screen's DPI";
+
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ::SendMessageA(ui.hwnd, WM_NULL, 0, 0);
+    ::Sleep(300);
+    EXPECT_TRUE(CaptureWindowPng(ui.hwnd, BuildPath("turfwise-dialog-" + std::to_string(dpi) + "dpi.png")));
+
+    HWND list = ui.Item(IDC_CLASS_LIST);
+    const HFONT font = reinterpret_cast<HFONT>(::SendMessageA(list, WM_GETFONT, 0, 0));
+    LOGFONTA logFont = {};
+    ::GetObjectA(font, sizeof logFont, &logFont);
+    EXPECT_STREQ(logFont.lfFaceName, "Courier New");
+    EXPECT_EQ(logFont.lfHeight, -::MulDiv(12, dpi, 96));
+
+    Sizes sizes;
+    sizes.values["item"] = int(::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+    sizes.values["font"] = FontHeight(font);
+    const LinePicture line = DrawLine(ui, 1);
+    sizes.values["boxwidth"] = line.box.right - line.box.left;
+    sizes.values["boxheight"] = line.box.bottom - line.box.top;
+    sizes.values["boxleft"] = line.box.left;
+    sizes.values["textleft"] = line.textLeft;
+    // A hundred times the dialog's base units, for more digits.
+    RECT units = {0, 0, 400, 800};
+    ::MapDialogRect(ui.hwnd, &units);
+    sizes.values["unitx100"] = units.right;
+    sizes.values["unity100"] = units.bottom;
+    sizes.Save(SizesPath(dpi));
+
+    // The box stands inside its line, left of the text, at every DPI.
+    EXPECT_EQ(line.height, sizes.values["item"]);
+    EXPECT_GE(line.box.left, 0);
+    EXPECT_GE(line.box.top, 0);
+    EXPECT_LE(line.box.bottom, line.height);
+    EXPECT_GT(line.textLeft, line.box.right) << "box " << Show(line.box);
+    EXPECT_NEAR(line.box.right - line.box.left, line.box.bottom - line.box.top, 1) << "box " << Show(line.box);
+
+    // Every control where the dialog's units put it, as at 96 DPI.
+    for (const auto& c : kControls) {
+        RECT expected = c.units;
+        ::MapDialogRect(ui.hwnd, &expected);
+        expected.right += expected.left;
+        expected.bottom += expected.top;
+        const RECT actual = RectInDialog(ui.hwnd, ui.Item(c.nID));
+        // A combo box's height is its closed height.
+        if (c.nID == IDC_SURFACE_TYPE)
+            expected.bottom = actual.bottom;
+        EXPECT_TRUE(::EqualRect(&actual, &expected)) << c.nID << ": " << Show(actual) << ", expected "
+                                                      << Show(expected);
+    }
+
+    if (dpi == 96)
+        return;
+    Sizes at96;
+    ASSERT_TRUE(at96.Load(SizesPath(96))) << "no sizes from the run at 96 DPI in " << SizesPath(96);
+    for (const char* name : {"item", "font", "boxwidth", "boxheight", "boxleft"})
+        ExpectScaled(name, sizes.values[name], at96.values[name]);
+    // The template's font grows with the screen, close to dpi/96: the list
+    // stays in proportion with the controls around it.
+    for (const char* name : {"unitx100", "unity100"}) {
+        const double ratio = double(sizes.values[name]) / at96.values[name];
+        EXPECT_GT(ratio, 0.85 * dpi / 96) << name;
+        EXPECT_LT(ratio, 1.15 * dpi / 96) << name;
+    }
+}
+
+TEST_F(ClassListDlgDpiTest, ClickOnTheBoxTicksAndOnTheTextOnlySelects)
+{
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ASSERT_GT(ui.LineCount(), 3);
+    const LinePicture line = DrawLine(ui, 2);
+    HWND list = ui.Item(IDC_CLASS_LIST);
+    RECT item = {};
+    ::SendMessageA(list, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
+    const int y = (item.top + item.bottom) / 2;
+
+    // Near the box's right edge: beyond where a box of 96-DPI size would end.
+    ui.ClickAt(list, item.left + line.box.right - 2, y);
+    ui.Sync();
+    EXPECT_EQ(ui.TickedLines(), std::vector<int>{2});
+    EXPECT_EQ(ui.SelectedLines(), std::vector<int>{2});
+
+    ui.ClickAt(list, item.left + line.box.left + 1, y);
+    ui.Sync();
+    EXPECT_EQ(ui.TickedLines(), std::vector<int>{});
+
+    ::SendMessageA(list, LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&item));
+    ui.ClickAt(list, item.left + line.textLeft, (item.top + item.bottom) / 2);
+    ui.Sync();
+    EXPECT_EQ(ui.TickedLines(), std::vector<int>{});
+    EXPECT_EQ(ui.SelectedLines(), std::vector<int>{3});
+}
+
+TEST_F(ClassListDlgDpiTest, NoControlsOverlapAndTheyFollowTheResizedEdges)
+{
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    std::map<int, RECT> before;
+    for (const auto& c : kControls)
+        before[c.nID] = RectInDialog(ui.hwnd, ui.Item(c.nID));
+    for (auto a = before.begin(); a != before.end(); ++a)
+        for (auto b = std::next(a); b != before.end(); ++b) {
+            RECT common;
+            EXPECT_FALSE(::IntersectRect(&common, &a->second, &b->second))
+                << a->first << " " << Show(a->second) << " overlaps " << b->first << " " << Show(b->second);
+        }
+
+    // As far as the screen lets the window grow: at 192 DPI the dialog
+    // nearly fills a screen of 1024 by 768.
+    RECT frame;
+    ::GetWindowRect(ui.hwnd, &frame);
+    const int dx = std::min(90, int(::GetSystemMetrics(SM_CXMAXTRACK) - (frame.right - frame.left)));
+    const int dy = std::min(50, int(::GetSystemMetrics(SM_CYMAXTRACK) - (frame.bottom - frame.top)));
+    ASSERT_GT(dx, 10) << "the screen leaves the dialog no room to grow";
+    ASSERT_GT(dy, 10) << "the screen leaves the dialog no room to grow";
+    ::SetWindowPos(ui.hwnd, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    ui.Sync();
+    for (const auto& c : kControls) {
+        const RECT& r = before[c.nID];
+        const RECT expected = {r.left + c.left * dx, r.top + c.top * dy, r.right + c.right * dx,
+                               r.bottom + c.bottom * dy};
+        const RECT actual = RectInDialog(ui.hwnd, ui.Item(c.nID));
+        EXPECT_TRUE(::EqualRect(&actual, &expected))
+            << c.nID << ": " << Show(actual) << ", expected " << Show(expected);
+    }
+
+    ::SetWindowPos(ui.hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    ui.Sync();
+    for (const auto& c : kControls) {
+        const RECT actual = RectInDialog(ui.hwnd, ui.Item(c.nID));
+        EXPECT_TRUE(::EqualRect(&actual, &before[c.nID])) << c.nID << ": " << Show(actual);
+    }
+}
+
+}  // namespace
