@@ -3,7 +3,8 @@
 # targets and runs every test: the native unit tests (AddressSanitizer,
 # UndefinedBehaviorSanitizer), the Windows tests under Wine in Xvfb (64-bit
 # always, 32-bit where this machine runs 32-bit programs), the release package
-# and the scan fuzzer for a bounded time. Ends with one summary line per suite; exits non-zero if
+# with the end-to-end tests on its programs, and the scan fuzzer for a bounded
+# time. Ends with one summary line per suite; exits non-zero if
 # anything failed.
 #   scripts/test.sh                      everything
 #   FUZZ_SECONDS=5 scripts/test.sh
@@ -193,6 +194,9 @@ echo "== package"
 if "$here/package.sh" >build/package.log 2>&1; then
     tail -4 build/package.log
     add_summary package 1 0 0
+    # The shipped programs, not only the test builds' own.
+    "$here/test-package.sh" "$root/build/package-tests"
+    report package-programs "$root/build/package-tests" "$root/build/package-tests/junit.xml"
 else
     tail -20 build/package.log
     echo "package: the release package was not made"

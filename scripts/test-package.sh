@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs the Windows test builds' end-to-end tests on the programs as the package
+# ships them (built small, -win32 threads, stripped): turfwise_exe_tests on
+# Turfwise.exe / Turfwise64.exe, cli_tests on turfwise-cli.exe. The 32-bit
+# programs where this machine runs 32-bit programs; the 64-bit Turfwise64.exe
+# always, with the 64-bit release build's turfwise-cli.exe, as the package's
+# is 32-bit. Needs scripts/package.sh and the windows/windows64 builds first,
+# and a display. Writes each test program's gtest report to OUT/test-results
+# and the list of programs run, with their outcome, to OUT/junit.xml.
+#   scripts/test-package.sh OUT
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+. "$here/wine-env.sh"
+out=${1:?usage: test-package.sh OUT}
+cd "$root"
+
+version=$(sed -n 's/^#define TURFWISE_VERSION "\(.*\)"$/\1/p' build/release-i686/generated/turfwise_version.h 2>/dev/null)
+zip=dist/turfwise-$version-windows.zip
+[ -n "$version" ] && [ -f "$zip" ] || { echo "no package: run scripts/package.sh first" >&2; exit 1; }
+rm -rf "$out" && mkdir -p "$out/test-results" "$out/package"
+unzip -q "$zip" -d "$out/package"
+
+# Each test program finds its program where the build puts it: Turfwise.exe
+# three folders up from the test, in ui/; turfwise-cli.exe beside the test.
+run() {
+    local arch=$1 name=$2 test=$3 state=fail
+    "$here/wine-run.sh" --arch="$arch" "$test" --gtest_output="xml:Z:$out/test-results/$name.xml" && state=run
+    printf '<testcase name="%s" status="%s">\n' "$name" $state >>"$out/junit.xml"
+}
+: >"$out/junit.xml"
+for arch in win32 win64; do
+    if [ $arch = win32 ]; then
+        runs_32bit || { echo "32-bit package programs: not run, $(no_32bit_reason)"; continue; }
+        build=build/windows exe=Turfwise.exe cli=$out/package/turfwise-cli.exe from="from the package"
+    else
+        build=build/windows64 exe=Turfwise64.exe cli=$out/$arch/cli/turfwise-cli.exe from="from the 64-bit release build"
+        mkdir -p "$out/$arch/cli"
+        x86_64-w64-mingw32-strip -o "$cli" build/release-x86_64/cli/turfwise-cli.exe || exit 1
+    fi
+    "$here/wine-prefix.sh" $arch || exit 1
+    dir=$out/$arch
+    mkdir -p "$dir/tests/ui" "$dir/ui" "$dir/cli"
+    cp "$out/package/$exe" "$dir/ui/" &&
+        cp "$build/tests/ui/turfwise_exe_tests.exe" "$dir/tests/ui/" &&
+        cp "$build/tests/cli/cli_tests.exe" "$dir/cli/" || exit 1
+    [ "$cli" = "$dir/cli/turfwise-cli.exe" ] || cp "$cli" "$dir/cli/"
+    echo "== $exe from the package, turfwise-cli.exe $from"
+    run $arch "turfwise_exe_tests-$arch" "$dir/tests/ui/turfwise_exe_tests.exe"
+    run $arch "cli_tests-$arch" "$dir/cli/cli_tests.exe"
+done
