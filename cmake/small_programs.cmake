@@ -2,10 +2,6 @@
 # compile it as the package does, so that their tests run the code as shipped;
 # the release builds differ only in the thread model (CMakePresets.json).
 
-# CLI11 checks files through std::filesystem when it has it, for validators
-# turfwise-cli does not use; stat() does that job without 100 KB of library.
-target_compile_definitions(cli_headers INTERFACE CLI11_HAS_FILESYSTEM=0)
-
 if(NOT WIN32)
   return()
 endif()
@@ -25,8 +21,10 @@ endforeach()
 target_sources(Turfwise PRIVATE ${CMAKE_SOURCE_DIR}/ui/no_exceptions.cpp)
 target_link_options(Turfwise PRIVATE -Wl,--gc-sections)
 
-# The command line keeps its exceptions: CLI11 reports through them.
-target_compile_options(turfwise-cli PRIVATE -Os)
+# The command line keeps its exceptions: nlohmann::json reports through them.
+foreach(target cli_commands turfwise-cli)
+  target_compile_options(${target} PRIVATE -Os)
+endforeach()
 
 # Link maps beside the programs, for scripts/sizes.sh.
 foreach(target Turfwise turfwise-cli)

@@ -34,7 +34,7 @@ kernel_runs_32bit() {
 
 packages=(cmake make g++ clang libclang-rt-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 fonts-wine
-          xvfb xauth imagemagick libcli11-dev nlohmann-json3-dev zip)
+          xvfb xauth imagemagick nlohmann-json3-dev zip)
 # Without it, the 64-bit Wine serves the 64-bit build and the 32-bit one is
 # only checked.
 kernel_runs_32bit && packages+=(wine32:i386)
