@@ -28,23 +28,29 @@ std::string Scratch(const std::string& stem)
     return dir.string();
 }
 
+// A scratch folder that lives as long as the test program.
+struct ProgramScratch {
+    explicit ProgramScratch(const std::string& stem) : dir(Scratch(stem)) {}
+    ~ProgramScratch()
+    {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    std::string dir;
+};
+
 // A copy of the program that the unprivileged runs can reach: the checkout
 // may lie in a folder that only its owner may enter, as root's home does.
 const char* ProgramForOthers()
 {
-    static const struct Copy {
-        Copy() : dir(Scratch("turfwise-cli-bin")), path(dir + "/turfwise-cli")
+    static const struct Copy : ProgramScratch {
+        Copy() : ProgramScratch("turfwise-cli-bin"), path(dir + "/turfwise-cli")
         {
             fs::copy_file(TURFWISE_CLI, path, fs::copy_options::overwrite_existing);
             fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                       fs::perms::others_read | fs::perms::others_exec);
         }
-        ~Copy()
-        {
-            std::error_code ignored;
-            fs::remove_all(dir, ignored);
-        }
-        std::string dir, path;
+        std::string path;
     } copy;
     return copy.path.c_str();
 }
@@ -163,6 +169,6 @@ KeptRegistration::~KeptRegistration()
 void ForgetTheGame()
 {
     // A prefix with no registry at all.
-    static const std::string empty = Scratch("turfwise-no-prefix");
-    setenv("WINEPREFIX", empty.c_str(), 1);
+    static const ProgramScratch empty("turfwise-no-prefix");
+    setenv("WINEPREFIX", empty.dir.c_str(), 1);
 }
