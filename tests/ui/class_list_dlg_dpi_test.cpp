@@ -20,6 +20,7 @@
 #include "tools/demo_textures.h"
 #include "tools/screen_capture.h"
 #include "ui/resource.h"
+#include "tests/ui/build_path.h"
 
 namespace {
 
@@ -29,17 +30,6 @@ int ExpectedDpi()
 {
     const char* value = std::getenv("TURFWISE_TEST_DPI");
     return value != nullptr ? std::atoi(value) : 96;
-}
-
-// <build>\name, beside the test program's <build>\tests\ui folder.
-std::string BuildPath(const std::string& name)
-{
-    char self[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    for (int up = 0; up < 3; ++up)
-        path.erase(path.find_last_of("\\/"));
-    return path + "\\" + name;
 }
 
 std::string SizesPath(int dpi)

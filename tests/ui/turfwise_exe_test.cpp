@@ -13,19 +13,9 @@
 #include "tools/screen_capture.h"
 #include "turfwise_version.h"
 #include "ui/resource.h"
+#include "tests/ui/build_path.h"
 
 namespace {
-
-// Beside the test program's build folder: <build>\ui\Turfwise.exe.
-std::string BuildPath(const char* relative)
-{
-    char self[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    for (int up = 0; up < 3; ++up)
-        path.erase(path.find_last_of("\\/"));
-    return path + "\\" + relative;
-}
 
 // The 64-bit build is Turfwise64.exe, so that both programs can share a folder.
 const char* ExeName()
