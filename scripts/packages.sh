@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when
 # any is missing. Quick and silent when all are there. 32-bit Wine
-# (wine32:i386) only where the kernel runs 32-bit programs.
+# (wine32:i386) where the kernel runs 32-bit programs; where an x86_64 kernel
+# refuses them, also qemu's user-mode emulator (bookworm-backports' qemu 10,
+# that package alone from there) and a binfmt_misc registration that hands
+# 32-bit x86 programs to it, so the 32-bit build is tested there too.
+# TURFWISE_NO_32BIT=1 installs neither on such a machine.
+# Undo the emulation: echo -1 >/proc/sys/fs/binfmt_misc/qemu-i386, and remove
+# qemu-user, /etc/apt/sources.list.d/turfwise-backports.sources and
+# /etc/apt/preferences.d/turfwise-backports.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -35,22 +42,86 @@ kernel_runs_32bit() {
 packages=(cmake make g++ clang libclang-rt-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 fonts-wine
           xvfb xauth imagemagick nlohmann-json3-dev zip)
-# Without it, the 64-bit Wine serves the 64-bit build and the 32-bit one is
-# only checked.
-kernel_runs_32bit && packages+=(wine32:i386)
+emulate=0
+if kernel_runs_32bit; then
+    packages+=(wine32:i386)
+elif [ "$(uname -m)" = x86_64 ] && [ "${TURFWISE_NO_32BIT:-0}" = 0 ]; then
+    packages+=(wine32:i386 qemu-user)
+    emulate=1
+fi
+# Without either, the 64-bit Wine serves the 64-bit build and the 32-bit one
+# is only checked.
+
+qemu_i386() {
+    local q
+    for q in /usr/bin/qemu-i386-static /usr/bin/qemu-i386; do
+        [ -x "$q" ] && { echo "$q"; return 0; }
+    done
+    return 1
+}
+
+# The kernel hands every 32-bit x86 ELF program to qemu-i386, Wine's loader
+# and the processes it starts included. F opens the emulator now, so the
+# registration works in any mount namespace. Lasts until the next boot.
+register_qemu_i386() {
+    local dir=/proc/sys/fs/binfmt_misc q
+    [ -e $dir/qemu-i386 ] && return 0
+    q=$(qemu_i386) || { echo "qemu-i386 is not installed" >&2; return 1; }
+    [ -e $dir/register ] || mount -t binfmt_misc binfmt_misc $dir || return 1
+    echo "== Registering $q for 32-bit x86 programs (binfmt_misc)"
+    printf '%s' ":qemu-i386:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$q:F" >$dir/register
+}
+
+# qemu 7.2, bookworm's own, takes minutes to start Wine; bookworm-backports
+# has qemu 10. The suite is added with every package pinned away from it but
+# the emulator.
+add_backports() {
+    . /etc/os-release
+    [ "${VERSION_CODENAME:-}" = bookworm ] || return 0
+    local list=/etc/apt/sources.list.d/turfwise-backports.sources
+    local pin=/etc/apt/preferences.d/turfwise-backports
+    [ -f $list ] && [ -f $pin ] && return 0
+    cat >$list <<'SOURCES'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+    cat >$pin <<'PIN'
+Package: *
+Pin: release n=bookworm-backports
+Pin-Priority: -10
+
+Package: qemu-user
+Pin: release n=bookworm-backports
+Pin-Priority: 990
+PIN
+}
+
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "== Installing: ${missing[*]}"
-if [ "$(id -u)" != 0 ]; then
-    echo "Missing packages; run as root to install them: ${missing[*]}" >&2
-    exit 1
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "== Installing: ${missing[*]}"
+    if [ "$(id -u)" != 0 ]; then
+        echo "Missing packages; run as root to install them: ${missing[*]}" >&2
+        exit 1
+    fi
+    case " ${missing[*]} " in
+    *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
+    esac
+    [ $emulate = 1 ] && add_backports
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq || exit 1
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || exit 1
 fi
-case " ${missing[*]} " in
-*:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
-esac
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq || exit 1
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ $emulate = 1 ]; then
+    if [ "$(id -u)" = 0 ]; then
+        register_qemu_i386 || echo "32-bit programs cannot be emulated here: the binfmt_misc registration failed" >&2
+    else
+        echo "32-bit programs are not emulated: registering qemu-i386 needs root" >&2
+    fi
+fi
+exit 0
