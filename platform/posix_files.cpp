@@ -116,13 +116,12 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
     if (disposition == CREATE_NEW)
         flags |= O_CREAT | O_EXCL;
     int fd = open(path.c_str(), flags, 0666);
-    st.st_mode = 0;
     if (fd < 0)
         return FailWith<HANDLE>(errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const bool folder = S_ISDIR(st.st_mode);
+    const mode_t mode = fstat(fd, &st) == 0 ? st.st_mode : 0;
+    if (!S_ISREG(mode)) {
         close(fd);
-        return FailWith<HANDLE>(folder ? ERROR_ACCESS_DENIED : ERROR_CANT_ACCESS_FILE, INVALID_HANDLE_VALUE);
+        return FailWith<HANDLE>(S_ISDIR(mode) ? ERROR_ACCESS_DENIED : ERROR_CANT_ACCESS_FILE, INVALID_HANDLE_VALUE);
     }
     return new PosixHandle{PosixHandle::FILE, fd, writable, 0, 0};
 }
