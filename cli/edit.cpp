@@ -56,15 +56,17 @@ bool BackUp(const CommonOptions& options, const std::string& path)
     return false;
 }
 
+// A change is listed once it is on disk, so that no line of it reads as done
+// when the backup or the flush stops it.
 int RunEdit(const CommonOptions& options, const std::string& path, const std::vector<Change>& changes,
             const std::function<void()>& store)
 {
-    PrintChanges(changes);
     if (changes.empty()) {
         std::printf("Nothing to change.\n");
         return EXIT_DONE;
     }
     if (options.dryRun) {
+        PrintChanges(changes);
         std::printf("%s would change; nothing was written (--dry-run).\n", Classes(changes.size()).c_str());
         return EXIT_DONE;
     }
@@ -75,6 +77,7 @@ int RunEdit(const CommonOptions& options, const std::string& path, const std::ve
         Complain(ShownPath(path), "the change may not have reached the disk (" + ErrorText(GetLastError()) + ")");
         return EXIT_FILE_ERROR;
     }
+    PrintChanges(changes);
     std::printf("%s changed.\n", Classes(changes.size()).c_str());
     return EXIT_DONE;
 }

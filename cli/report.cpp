@@ -49,10 +49,24 @@ std::string JsonText(const char* text)
 
 std::string ShownText(const char* text)
 {
+    // A name from a file may hold anything: what a terminal would act on
+    // (C0, DEL, and the bytes Windows-1252 turns into C1 controls) is shown
+    // as an escape instead.
+    std::string shown;
+    for (const char* p = text; *p; ++p) {
+        const auto b = static_cast<unsigned char>(*p);
+        if (b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", b);
+            shown += escape;
+        } else {
+            shown += *p;
+        }
+    }
 #ifdef _WIN32
     // The console shows the ANSI code page as it is.
-    return text;
+    return shown;
 #else
-    return Windows1252ToUtf8(text);
+    return Windows1252ToUtf8(shown);
 #endif
 }

@@ -102,10 +102,12 @@ int ScanClassList(ClassListFile* file)
     return ScanClassListEx(file, nullptr);
 }
 
-int ScanClassListEx(ClassListFile* file, DWORD* stopOffset)
+int ScanClassListEx(ClassListFile* file, ScanStop* stop)
 {
     if (!file)
         return FailWith(ERROR_INVALID_PARAMETER);
+    if (stop)
+        *stop = ScanStop{};
 
     std::memset(file->classRecords, 0, sizeof file->classRecords);
     file->classCount = 0;
@@ -122,12 +124,15 @@ int ScanClassListEx(ClassListFile* file, DWORD* stopOffset)
         const uint64_t left = size - pos;
         uint64_t length;
         if (!MeasureRecord(file, record, pos, left, &length)) {
-            if (stopOffset)
-                *stopOffset = static_cast<DWORD>(pos);
+            if (stop)
+                *stop = {static_cast<DWORD>(pos), 0};
             return 0;
         }
-        if (length >= left)
+        if (length >= left) {
+            if (stop && length > left)
+                *stop = {static_cast<DWORD>(pos), static_cast<DWORD>(length)};
             break;
+        }
         pos += length;
     }
     return 1;

@@ -1,6 +1,6 @@
-// turfwise-cli where a POSIX system's permissions and kinds of file decide: a
-// class list the user may change in a folder the user may not write, and
-// pipes where files should be.
+// turfwise-cli where a POSIX system decides: a class list the user may change
+// in a folder the user may not write, pipes where files should be, and names
+// as the kernel reads them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +10,9 @@
 
 #include "tests/cli/cli_run.h"
 #include "tests/support/fifo_watch.h"
-#include "tools/classlist_builder.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
+#include "tools/classlist_builder.h"
 
 namespace fs = std::filesystem;
 
@@ -43,6 +44,73 @@ TEST(CliPosixTest, BackupInAFolderTheUserMayNotWriteStopsTheChange)
 
     chmod(folder.c_str(), 0755);
     fs::remove_all(folder);
+}
+
+// The test's own current folder, for relative names, until it ends.
+class InFolder {
+public:
+    explicit InFolder(const std::string& folder) : before_(fs::current_path()) { fs::current_path(folder); }
+    ~InFolder() { fs::current_path(before_); }
+
+private:
+    fs::path before_;
+};
+
+TEST(CliPosixTest, FileAndGameFolderAreNamedAsTheKernelNamesThem)
+{
+    RegisteredGame game;   // drive C: of its own prefix, for what a DOS rule would reach
+    TempDir tmp;
+    ClassListBuilder b;
+    b.AddTexturedClass(0, 1, "GRASS000.BMP");
+    b.AddEnd();
+    const std::vector<uint8_t> grass = b.Bytes();
+    auto changed = [&](const std::string& path) { return ReadFileBytes(path) != grass; };
+
+    // Each argument names the first file; a DOS reading of it names the second.
+    const struct {
+        const char* argument;
+        const char* meant;
+        std::string other;
+    } cases[] = {
+        {"x\\y/CLASSLIST.BGL", "x\\y/CLASSLIST.BGL", tmp / "x/y/CLASSLIST.BGL"},
+        {"c:CLASSLIST.BGL", "c:CLASSLIST.BGL", game.Folder() + "/../../CLASSLIST.BGL"},
+        {"link/../CLASSLIST.BGL", "a/CLASSLIST.BGL", tmp / "CLASSLIST.BGL"},
+    };
+    fs::create_directories(tmp / "a/b");
+    fs::create_directory_symlink(tmp / "a/b", tmp / "link");
+    InFolder inTmp(tmp.path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        const std::string meant = tmp.Write(c.meant, grass);
+        fs::create_directories(fs::path(c.other).parent_path());
+        WriteFileBytes(c.other, grass);
+        CliRun run = RunCli({"set", "water", "--all", "--no-backup", "--file", c.argument});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(changed(meant));
+        EXPECT_FALSE(changed(c.other));
+        // Relative or absolute alike.
+        WriteFileBytes(meant, grass);
+        run = RunCli({"set", "water", "--all", "--no-backup", "--file", tmp / c.argument});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(changed(meant));
+        EXPECT_FALSE(changed(c.other));
+    }
+
+    // Below a game folder the scenery folders and the file are found whatever
+    // their case, and the backup takes the file's own name.
+    const std::string inGame = tmp.Write("G\\ame/scenery/all/SCENERY/classlist.bgl", grass);
+    CliRun run = RunCli({"set", "water", "--all", "--game-folder", tmp / "G\\ame"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(changed(inGame));
+    EXPECT_EQ(ReadFileBytes(inGame + ".bak"), grass);
+    EXPECT_EQ(run.out.rfind("Backup saved as " + inGame + ".bak\n", 0), 0u) << run.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(inGame).parent_path()), fs::directory_iterator()), 2);
+
+    // A name that starts with a drive is a DOS path, through the prefix's drives.
+    WriteFileBytes(game.ClassListPath(), grass);
+    run = RunCli({"set", "water", "--all", "--no-backup", "--file", "c:/games/cfs\\SCENERY\\all\\scenery\\classlist.bgl"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(changed(game.ClassListPath()));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -162,9 +163,11 @@ TEST_F(ClassListFileTest, OpenFindsTheFileWhateverItsCaseOnDisk)
     EXPECT_EQ(ReadFileBytes(onDisk), expected);
     std::memset(&file_, 0, sizeof file_);
 
-    // A plain POSIX folder works as the game folder too.
+    // A game folder without a drive starts at the root of the file system.
+    std::string rootless = tmp_ / "drive_c/games/CFS";
+    std::replace(rootless.begin(), rootless.end(), '/', '\\');
     std::strcpy(file_.fileName, "CLASSLIST.BGL");
-    std::snprintf(file_.gameFolder, sizeof file_.gameFolder, "%s", (tmp_ / "drive_c/Games/CFS").c_str());
+    std::snprintf(file_.gameFolder, sizeof file_.gameFolder, "%s", rootless.c_str());
     ASSERT_EQ(OpenClassList(&file_), 1) << GetLastError();
     EXPECT_EQ(file_.view[4], 0x0A);
 }

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -149,9 +150,19 @@ TEST_F(PrefixTest, DosPathsResolveLikeWine)
     EXPECT_EQ(path, tmp_ / "prefix/dosdevices/e:/Jeux/Caf\xC3\xA9/\xCE\xA9\xE6\x97\xA5");
     EXPECT_FALSE(ResolveDosPath("E:\\Jeux\\Cafe\\x", &path, &error));
 
-    // No drive: from the root, so a POSIX path works as it is.
-    ASSERT_TRUE(ResolveDosPath((tmp_ / "ROOT\\games").c_str(), &path, &error));
+    // A backslash and no drive: from the root.
+    std::string rootless = tmp_ / "ROOT/games";
+    std::replace(rootless.begin(), rootless.end(), '/', '\\');
+    ASSERT_TRUE(ResolveDosPath(rootless.c_str(), &path, &error));
     EXPECT_EQ(path, tmp_ / "root/Games");
+
+    // Any other name is the kernel's: a backslash is part of a name, "c:" a
+    // name's first letters, ".." whatever the kernel makes of it.
+    for (std::string name : {tmp_ / "ROOT\\games", std::string("c:x\\..\\y"), tmp_ / "root/Games/../x",
+                             std::string("relative/E:\\x")}) {
+        ASSERT_TRUE(ResolveDosPath(name.c_str(), &path, &error));
+        EXPECT_EQ(path, name);
+    }
 }
 
 TEST_F(PrefixTest, NativePathIsTheFileSystemsNameForADosPath)
@@ -160,8 +171,7 @@ TEST_F(PrefixTest, NativePathIsTheFileSystemsNameForADosPath)
     std::ofstream(tmp_ / "root/Demo/Scenery/All/Scenery/CLASSLIST.BGL") << "x";
     const std::string posixFolder = tmp_ / "root/Demo";
 
-    EXPECT_EQ(NativePath(posixFolder + "\\Scenery\\All\\Scenery\\CLASSLIST.BGL"),
-              posixFolder + "/Scenery/All/Scenery/CLASSLIST.BGL");
+    EXPECT_EQ(NativePath(posixFolder + "\\Scenery"), posixFolder + "\\Scenery");   // the kernel's name already
     EXPECT_EQ(NativePath("e:\\demo\\scenery\\ALL\\scenery\\classlist.bgl"),
               tmp_ / "prefix/dosdevices/e:/Demo/Scenery/All/Scenery/CLASSLIST.BGL");
     // What does not exist yet keeps its name, below the real case of what does.
@@ -169,6 +179,38 @@ TEST_F(PrefixTest, NativePathIsTheFileSystemsNameForADosPath)
               tmp_ / "prefix/dosdevices/e:/Demo/Scenery/All/Scenery/CLASSLIST.BGL.bak");
     EXPECT_EQ(NativePath("E:\\Demo\\New\\Sub\\x.bgl"), tmp_ / "prefix/dosdevices/e:/Demo/New/Sub/x.bgl");
     EXPECT_EQ(NativePath("K:\\Game\\x.bgl"), "K:\\Game\\x.bgl");
+}
+
+TEST_F(PrefixTest, CommandLineNamesAreTheKernelsUnlessTheyStartWithADrive)
+{
+    std::filesystem::create_directories(tmp_ / "root/Demo/scenery/ALL/Scenery");
+    std::ofstream(tmp_ / "root/Demo/scenery/ALL/Scenery/classlist.bgl") << "x";
+    const std::string cwd = std::filesystem::current_path().string();
+    std::string path;
+    for (const char* relative : {"c:x", "\\x", "a\\b/../c"}) {
+        ASSERT_TRUE(ArgumentPath(relative, &path));
+        EXPECT_EQ(path, cwd + "/" + relative);
+    }
+    ASSERT_TRUE(ArgumentPath("/a/../b\\c", &path));
+    EXPECT_EQ(path, "/a/../b\\c");
+    ASSERT_TRUE(ArgumentPath("//a/./b//.", &path));   // the same file, tidied
+    EXPECT_EQ(path, "/a/b");
+    ASSERT_TRUE(ArgumentPath(".", &path));
+    EXPECT_EQ(path, cwd);
+    for (const char* dos : {"E:\\DEMO", "e:/demo"}) {
+        ASSERT_TRUE(ArgumentPath(dos, &path));
+        EXPECT_EQ(path, tmp_ / "prefix/dosdevices/e:/Demo");
+    }
+    EXPECT_FALSE(ArgumentPath("", &path));
+
+    // Below a folder, the scenery folders and the file in their real case;
+    // what is missing keeps the case asked for.
+    const char* below = "Scenery\\All\\Scenery\\CLASSLIST.BGL";
+    const std::string real = tmp_ / "root/Demo/scenery/ALL/Scenery/classlist.bgl";
+    EXPECT_EQ(PathBelow(tmp_ / "root/Demo", below), real);
+    EXPECT_EQ(PathBelow(tmp_ / "root/Demo/", below), real);
+    EXPECT_EQ(PathBelow(tmp_ / "root/Other", below), tmp_ / "root/Other/Scenery/All/Scenery/CLASSLIST.BGL");
+    EXPECT_EQ(PathBelow("K:\\Game", below), std::string("K:\\Game\\") + below);
 }
 
 TEST_F(PrefixTest, MappingOutlivesTheFileHandleAndWritesThrough)
