@@ -21,6 +21,6 @@ int ScanClassList(ClassListFile* file);
 int ScanClassListEx(ClassListFile* file, DWORD* stopOffset);
 
 // The scan reports an unrecognised record to the user before it gives up.
-// Tests put a hook here; null restores the message box.
+// Tests put a hook here; null restores the message box. Gives the hook it replaces.
 typedef void (*ScanReportHook)(const char* text, const char* caption);
-void SetScanReportHook(ScanReportHook hook);
+ScanReportHook SetScanReportHook(ScanReportHook hook);
