@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -99,26 +100,26 @@ BOOL CALLBACK CollectStatic(HWND child, LPARAM param)
     return TRUE;
 }
 
+BOOL CALLBACK FindTurfwiseBox(HWND w, LPARAM param)
+{
+    char cls[16] = {}, caption[32] = {};
+    ::GetClassNameA(w, cls, sizeof cls);
+    ::GetWindowTextA(w, caption, sizeof caption);
+    if (std::string(cls) == "#32770" && std::string(caption) == "Turfwise" && ::IsWindowVisible(w) &&
+        ::GetDlgItem(w, IDC_CLASS_LIST) == nullptr) {
+        *reinterpret_cast<HWND*>(param) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Answers the dialog thread's next "Turfwise" message box that has the button `answer`.
 BoxSeen Answer(DialogDriver& ui, int answer)
 {
     const DWORD thread = ::GetWindowThreadProcessId(ui.hwnd, nullptr);
     HWND box = nullptr;
     WaitUntil([&] {
-        ::EnumThreadWindows(
-            thread,
-            [](HWND w, LPARAM p) -> BOOL {
-                char cls[16] = {}, caption[32] = {};
-                ::GetClassNameA(w, cls, sizeof cls);
-                ::GetWindowTextA(w, caption, sizeof caption);
-                if (std::string(cls) == "#32770" && std::string(caption) == "Turfwise" && ::IsWindowVisible(w) &&
-                    ::GetDlgItem(w, IDC_CLASS_LIST) == nullptr) {
-                    *reinterpret_cast<HWND*>(p) = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&box));
+        ::EnumThreadWindows(thread, FindTurfwiseBox, reinterpret_cast<LPARAM>(&box));
         return box != nullptr;
     });
     BoxSeen seen;
@@ -239,6 +240,13 @@ TEST_F(ClassListDlgFilesTest, OpenFromTheMenuShowsTheFileAsAtStartUpAndTheBackup
     EXPECT_EQ(ui.Line(0), "  0 [1] CITY000.BMP Type= City");
     EXPECT_EQ(ui.SelectedLines(), std::vector<int>{0});
     EXPECT_EQ(ui.Text(IDC_PREVIEW), "CITY000.BMP");
+    // The picture from the new file's game folder, not the water kept from the first.
+    ui.OnUiThread([&] { ::UpdateWindow(ui.Item(IDC_PREVIEW)); });
+    const COLORREF shown = AverageColour(ui.Item(IDC_PREVIEW));
+    EXPECT_LT(std::max({GetRValue(shown), GetGValue(shown), GetBValue(shown)}) -
+                  std::min({GetRValue(shown), GetGValue(shown), GetBValue(shown)}),
+              40)
+        << std::hex << shown;
     EXPECT_FALSE(ui.Enabled(IDC_SHOW_ALL));
     EXPECT_TRUE(ui.Enabled(IDC_SHOW_WATER));
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready");
