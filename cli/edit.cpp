@@ -16,8 +16,9 @@ std::string NotABackup(const BackupComparison& found, const std::string& path)
     char text[160];
     switch (found.mismatch) {
     case BACKUP_OTHER_SIZE:
-        std::snprintf(text, sizeof text, "it is %lu bytes and the class list %lu",
-                      static_cast<unsigned long>(found.size), static_cast<unsigned long>(g_classListFile.fileSize));
+        std::snprintf(text, sizeof text, "it is %llu bytes and the class list %lu",
+                      static_cast<unsigned long long>(found.sizeHigh) << 32 | found.size,
+                      static_cast<unsigned long>(g_classListFile.fileSize));
         return text;
     case BACKUP_OTHER_BYTES:
         std::snprintf(text, sizeof text, "%lu bytes besides surface types differ from the class list, the first at offset %lu (0x%lX)",
@@ -27,7 +28,7 @@ std::string NotABackup(const BackupComparison& found, const std::string& path)
     case BACKUP_IS_THE_CLASS_LIST:
         return "it is " + ShownPath(path) + " itself, under another name";
     default:
-        return "it is not a file";
+        return "it is not a regular file";
     }
 }
 

@@ -43,7 +43,9 @@ int main(int argc, char** argv)
     std::string path;
     if (int rc = FindClassList(options, &file, &path))
         return rc;
-    if (!OpenClassListAt(&file, path.c_str())) {
+    // Looking needs no write access: a read-only class list can be listed.
+    const bool looking = arguments.command == Arguments::LIST || options.dryRun;
+    if (!(looking ? OpenClassListReadOnlyAt(&file, path.c_str()) : OpenClassListAt(&file, path.c_str()))) {
         Complain(ShownPath(path), "cannot open and map the class list (" + ErrorText(GetLastError()) + ")");
         return EXIT_FILE_ERROR;
     }

@@ -18,7 +18,13 @@ std::string ErrorText(DWORD code)
         while (!meaning.empty() && std::isspace(static_cast<unsigned char>(meaning.back())))
             meaning.pop_back();
     }
-    return "error " + std::to_string(code) + ": " + meaning;
+    const std::string number = "error " + std::to_string(code) + ": " + meaning;
+    // Windows' words for these do not say what is wrong with the file.
+    if (code == ERROR_CANT_ACCESS_FILE)
+        return "not a regular file; " + number;
+    if (code == ERROR_FILE_TOO_LARGE)
+        return "the file is 4 GiB or more; " + number;
+    return number;
 }
 
 void Complain(const std::string& subject, const std::string& what)

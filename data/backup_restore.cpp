@@ -14,8 +14,7 @@ bool IsTheClassList(const ClassListFile* file, LPCSTR backupPath)
 {
     if (!file->fileHandle)
         return false;
-    HANDLE handle = CreateFileA(backupPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = OpenDiskFile(backupPath, GENERIC_READ);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION a, b;

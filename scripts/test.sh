@@ -156,24 +156,30 @@ else
 fi
 
 # --- windows, 32-bit -----------------------------------------------------------------
-if runs_32bit; then i686_runs=1; else i686_runs=0; fi
+# The suites' names say how the 32-bit programs ran: natively, or through qemu.
+if runs_32bit; then
+    i686_runs=1 how=
+    [ "$(i686_how)" = emulated ] && how=" (emulated)"
+else
+    i686_runs=0 how=
+fi
 echo "== windows-i686: build"
 if build windows; then
     if [ $i686_runs = 1 ]; then
         "$here/wine-prefix.sh" win32 || status=1
-        echo "== windows-i686: tests under Wine on $DISPLAY"
-        run_ctest windows-i686 windows build/windows
-        readonly_as_user windows-i686-user win32 build/windows
+        echo "== windows-i686$how: tests under Wine on $DISPLAY"
+        run_ctest "windows-i686$how" windows build/windows
+        readonly_as_user "windows-i686-user$how" win32 build/windows
     else
         echo "windows-i686: $(no_32bit_reason); checking the programs without running them"
-        summary+=("windows-i686: skipped (this machine runs no 32-bit programs)")
-        passed=0 failed=0
-        for exe in build/windows/ui/Turfwise.exe build/windows/cli/turfwise-cli.exe; do
-            [ -f "$exe" ] || [ "$exe" = build/windows/ui/Turfwise.exe ] || continue
-            if tests/ui/check_exe.sh "$exe" i686; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
-        done
-        add_summary windows-i686-static $passed $failed 0
+        summary+=("windows-i686: skipped ($(no_32bit_reason))")
     fi
+    passed=0 failed=0
+    for exe in build/windows/ui/Turfwise.exe build/windows/cli/turfwise-cli.exe; do
+        [ -f "$exe" ] || [ "$exe" = build/windows/ui/Turfwise.exe ] || continue
+        if tests/ui/check_exe.sh "$exe" i686; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    done
+    add_summary windows-i686-static $passed $failed 0
 else
     build_failed windows-i686 windows
 fi
@@ -196,7 +202,12 @@ if "$here/package.sh" >build/package.log 2>&1; then
     add_summary package 1 0 0
     # The shipped programs, not only the test builds' own.
     "$here/test-package.sh" "$root/build/package-tests"
-    report package-programs "$root/build/package-tests" "$root/build/package-tests/junit.xml"
+    if [ $i686_runs = 1 ]; then
+        report "package-programs-i686$how" "$root/build/package-tests" "$root/build/package-tests/junit-win32.xml"
+    else
+        summary+=("package-programs-i686: skipped ($(no_32bit_reason))")
+    fi
+    report package-programs-x86_64 "$root/build/package-tests" "$root/build/package-tests/junit-win64.xml"
 else
     tail -20 build/package.log
     echo "package: the release package was not made"

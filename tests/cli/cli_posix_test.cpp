@@ -1,5 +1,6 @@
-// turfwise-cli where a POSIX system's permissions decide: a class list the
-// user may change in a folder the user may not write.
+// turfwise-cli where a POSIX system's permissions and kinds of file decide: a
+// class list the user may change in a folder the user may not write, and
+// pipes where files should be.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <fstream>
 
 #include "tests/cli/cli_run.h"
+#include "tests/support/fifo_watch.h"
 #include "tools/classlist_builder.h"
 #include "tests/support/file_bytes.h"
 
@@ -64,6 +66,69 @@ TEST(CliPosixTest, RestoreRefusesABackupThatIsTheClassListItself)
         EXPECT_EQ(run.out, "") << force;
     }
     EXPECT_EQ(ReadFileBytes(path), b.Bytes());
+    fs::remove_all(folder);
+}
+
+} // namespace
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(CliPosixTest, APipeWhereAFileShouldBeIsRefusedAtOnce)
+{
+    const std::string folder = (fs::temp_directory_path() / ("turfwise-cli-fifo-" + std::to_string(getpid()))).string();
+    const std::string path = folder + "/CLASSLIST.BGL";
+    fs::create_directories(folder);
+    ClassListBuilder b;
+    b.AddTexturedClass(0, 1, "GRASS000.BMP");
+    b.AddEnd();
+    {
+        FifoWatch fifo(path);
+        ASSERT_TRUE(fifo.made());
+        for (const char* command : {"list", "set"}) {
+            CliRun run = command == std::string("list") ? RunCli({"list", "--file", path})
+                                                        : RunCli({"set", "water", "--all", "--file", path});
+            EXPECT_EQ(run.exitCode, 2) << command;
+            EXPECT_TRUE(Contains(run.err, path + ": cannot open and map the class list (not a regular file; error 1920"))
+                << run.err;
+        }
+        EXPECT_FALSE(fifo.opened());
+    }
+    fs::remove(path);
+    ASSERT_TRUE(b.WriteFile(path));
+    {
+        FifoWatch fifo(path + ".bak");
+        CliRun set = RunCli({"set", "water", "--all", "--file", path});
+        EXPECT_EQ(set.exitCode, 2);
+        EXPECT_TRUE(Contains(set.err, path + ".bak: not a backup of " + path + ": it is not a regular file")) << set.err;
+        CliRun restore = RunCli({"restore", "--file", path});
+        EXPECT_EQ(restore.exitCode, 2);
+        EXPECT_TRUE(Contains(restore.err, path + ".bak: cannot read the backup (not a regular file; error 1920"))
+            << restore.err;
+        EXPECT_FALSE(fifo.opened());
+    }
+    EXPECT_EQ(ReadFileBytes(path), b.Bytes());
+
+    // The Wine prefix's registry, where the game's folder is looked up.
+    const char* old = std::getenv("WINEPREFIX");
+    const std::string kept = old ? old : "";
+    setenv("WINEPREFIX", folder.c_str(), 1);
+    {
+        FifoWatch fifo(folder + "/system.reg");
+        CliRun list = RunCli({"list"});
+        EXPECT_EQ(list.exitCode, 2);
+        EXPECT_TRUE(Contains(list.err, "cannot locate Combat Flight Simulator")) << list.err;
+        EXPECT_TRUE(Contains(list.err, "(not a regular file; error 1920")) << list.err;
+        EXPECT_FALSE(fifo.opened());
+    }
+    if (old)
+        setenv("WINEPREFIX", kept.c_str(), 1);
+    else
+        unsetenv("WINEPREFIX");
     fs::remove_all(folder);
 }
 

@@ -331,7 +331,8 @@ TEST_F(CliTest, NoBackupSkipsItAndABackupThatCannotBeWrittenStopsTheChange)
     fs::create_directory(Backup());
     CliRun folder = Run({"set", "city", "--all"});
     EXPECT_EQ(folder.exitCode, 2);
-    EXPECT_TRUE(Contains(folder.err, Backup() + ": not a backup of " + path_ + ": it is not a file")) << folder.err;
+    EXPECT_TRUE(Contains(folder.err, Backup() + ": not a backup of " + path_ + ": it is not a regular file"))
+        << folder.err;
     EXPECT_EQ(ReadFileBytes(path_), list.bytes);
     EXPECT_TRUE(fs::is_directory(Backup()));
 
@@ -467,16 +468,70 @@ TEST_F(CliTest, MissingFileIsExitTwoNamingTheFileAndTheError)
     EXPECT_EQ(empty.exitCode, 2) << empty.err;
 }
 
-TEST_F(CliTest, ReadOnlyFileIsExitTwoAndUnchanged)
+TEST_F(CliTest, ReadOnlyFileIsListedAndDryRunButNeverChanged)
 {
-    ClassList list = Use({GRASS});
+    ClassList list = Use({GRASS, WATER});
+    const std::vector<uint8_t> backup = WithTypes(list.bytes, list, {{0, CITY}});
+    WriteFileBytes(Backup(), backup);
     if (!MakeReadOnly(path_))
         GTEST_SKIP() << "this system lets the program write read-only files (Wine run by root)";
-    std::vector<std::string> args{"set", "water", "--all", "--file", path_};
-    CliRun run = RunCli(args, /*unprivileged=*/true);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 5: ")) << run.err;
+    // Looking needs no write access.
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } looks[] = {
+        {{"list"}, " 10 [1] " + RealisticTextureName(0, GRASS) + " Type= Grass\n"},
+        {{"list", "--json"}, "\"class\": 11"},
+        {{"set", "city", "--all", "--dry-run"}, "2 classes would change; nothing was written (--dry-run).\n"},
+        {{"reset", "--dry-run"}, "nothing was written (--dry-run)"},
+        {{"restore", "--dry-run"}, "position 0, class 10: Grass -> City\n"},
+    };
+    for (const auto& look : looks) {
+        std::vector<std::string> args = look.args;
+        args.insert(args.end(), {"--file", path_});
+        CliRun run = RunCli(args, /*unprivileged=*/true);
+        EXPECT_EQ(run.exitCode, 0) << args[0] << ": " << run.err;
+        EXPECT_TRUE(Contains(run.out, look.out)) << args[0] << ": " << run.out;
+    }
+    for (const std::vector<std::string>& change : {std::vector<std::string>{"set", "water", "--all"},
+                                                    std::vector<std::string>{"restore"}}) {
+        std::vector<std::string> args = change;
+        args.insert(args.end(), {"--file", path_});
+        CliRun run = RunCli(args, /*unprivileged=*/true);
+        EXPECT_EQ(run.exitCode, 2) << change[0];
+        EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 5: ")) << run.err;
+    }
     EXPECT_EQ(ReadFileBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(Backup()), backup);
+}
+
+TEST_F(CliTest, FilesOfGigabytesAreJudgedByTheirSizeWithoutBeingRead)
+{
+    ClassList list = Use({GRASS, WATER});
+    if (!MakeSparseFile(Backup(), 5000000000ull))
+        GTEST_SKIP() << "no sparse files here";
+    CliRun set = Run({"set", "city", "--all"});
+    EXPECT_EQ(set.exitCode, 2);
+    EXPECT_TRUE(Contains(set.err, Backup() + ": not a backup of " + path_ + ": it is 5000000000 bytes and the class "
+                                                                              "list " + std::to_string(list.bytes.size())))
+        << set.err;
+    CliRun restore = Run({"restore"});
+    EXPECT_EQ(restore.exitCode, 2);
+    EXPECT_TRUE(Contains(restore.err, Backup() + ": cannot read the backup (the file is 4 GiB or more; error 223: "))
+        << restore.err;
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
+
+    // A class list past 4 GiB whose low 32 bits are a small file's size.
+    fs::remove(Backup());
+    ASSERT_TRUE(MakeSparseFile(path_, (1ull << 32) + list.bytes.size()));
+    for (const char* command : {"list", "set"}) {
+        CliRun run = command == std::string("list") ? Run({"list"}) : Run({"set", "city", "--all"});
+        EXPECT_EQ(run.exitCode, 2) << command;
+        EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (the file is 4 GiB or more; "
+                                              "error 223: "))
+            << run.err;
+        EXPECT_EQ(run.out, "") << command;
+    }
     EXPECT_FALSE(fs::exists(Backup()));
 }
 
