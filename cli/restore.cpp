@@ -7,7 +7,7 @@
 #include "cli/exit_code.h"
 #include "cli/open.h"
 #include "cli/report.h"
-#include "data/class_list_backup.h"
+#include "data/backup_restore.h"
 
 namespace {
 
@@ -25,36 +25,37 @@ int Restore(const CommonOptions& options, const std::string& path)
 {
     ClassListFile& file = g_classListFile;
     std::unique_ptr<ClassListBackup, BackupFree> backup(new ClassListBackup{});
-    if (!ReadClassListBackup(path.c_str(), backup.get())) {
-        const DWORD error = GetLastError();
+    RestoreDecision decision;
+    DecideRestore(&file, path.c_str(), options.force, backup.get(), &decision);
+    if (decision.verdict == RESTORE_UNREADABLE) {
         const std::string shown = *backup->path ? ShownPath(backup->path) : ShownPath(path) + CLASS_LIST_BACKUP_SUFFIX;
-        Complain(shown, "cannot read the backup (" + ErrorText(error) + ")");
+        Complain(shown, "cannot read the backup (" + ErrorText(decision.error) + ")");
         return EXIT_FILE_ERROR;
     }
     const std::string backupPath = ShownPath(backup->path);
-    if (backup->size != file.fileSize) {
+    if (decision.verdict == RESTORE_IS_THE_CLASS_LIST) {
+        Complain(backupPath, "refused: it is " + ShownPath(path) + " itself, under another name, not a backup of it; "
+                                 "nothing was changed");
+        return EXIT_DAMAGED_OR_DIFFERENT;
+    }
+    if (decision.verdict == RESTORE_OTHER_SIZE) {
         Complain(backupPath, "the backup is " + std::to_string(backup->size) + " bytes and " + ShownPath(path) + " " +
                                  std::to_string(file.fileSize) + ": refused, nothing was changed");
         return EXIT_DAMAGED_OR_DIFFERENT;
     }
-    // The backup scanned on its own, as the class list would be after the restore.
-    std::unique_ptr<ClassListFile> copy(new ClassListFile());
-    copy->view = backup->bytes;
-    copy->fileSize = backup->size;
-    const ScanResult scan = Scan(copy.get(), true);
-    if (!scan.complete) {
-        ReportStop(backup->path, *copy, scan);
-        if (!options.force) {
-            Complain(backupPath, "refused: the backup is damaged; --force restores it anyway");
-            return EXIT_DAMAGED_OR_DIFFERENT;
-        }
+    if (decision.damaged) {
+        ClassListFile stopped{};
+        stopped.view = backup->bytes;
+        stopped.fileSize = backup->size;
+        stopped.classCount = decision.scanClasses;
+        ReportStop(backup->path, stopped, ScanResult{false, decision.scanError, decision.scanOffset, decision.scanPastEndLength});
     }
-
-    // Turfwise changes only surface types: any other byte that differs was
-    // changed by something else since the backup, and a restore would undo it.
-    BackupComparison compared;
-    CompareWithClassList(&file, backup->bytes, backup->size, &compared);
-    if (compared.differing != 0 && !options.force) {
+    if (decision.verdict == RESTORE_DAMAGED) {
+        Complain(backupPath, "refused: the backup is damaged; --force restores it anyway");
+        return EXIT_DAMAGED_OR_DIFFERENT;
+    }
+    const BackupComparison& compared = decision.compared;
+    if (decision.verdict == RESTORE_OTHER_BYTES) {
         char text[256];
         std::snprintf(text, sizeof text,
                       "refused: %lu bytes besides surface types differ from the class list, the first at offset %lu "
@@ -66,11 +67,10 @@ int Restore(const CommonOptions& options, const std::string& path)
         return EXIT_DAMAGED_OR_DIFFERENT;
     }
 
-    const std::vector<Change> changes = DiffSurfaceTypes(file, backup->bytes);
-    PrintChanges(changes);
+    PrintChanges(DiffSurfaceTypes(file, backup->bytes));
     if (compared.differing != 0)
         std::printf("%lu other bytes differ from the backup.\n", static_cast<unsigned long>(compared.differing));
-    if (changes.empty() && compared.differing == 0) {
+    if (decision.verdict == RESTORE_ALREADY_MATCHES) {
         std::printf("The class list already matches its backup.\n");
         return EXIT_DONE;
     }

@@ -92,9 +92,11 @@ bool MeasureRecord(ClassListFile* file, BYTE* record, uint64_t pos, uint64_t lef
 
 } // namespace
 
-void SetScanReportHook(ScanReportHook hook)
+ScanReportHook SetScanReportHook(ScanReportHook hook)
 {
+    const ScanReportHook previous = g_reportHook;
     g_reportHook = hook ? hook : ShowReport;
+    return previous;
 }
 
 int ScanClassList(ClassListFile* file)

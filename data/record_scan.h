@@ -28,6 +28,6 @@ struct ScanStop {
 int ScanClassListEx(ClassListFile* file, ScanStop* stop);
 
 // The scan reports an unrecognised record to the user before it gives up.
-// Tests put a hook here; null restores the message box.
+// Tests put a hook here; null restores the message box. Gives the hook it replaces.
 typedef void (*ScanReportHook)(const char* text, const char* caption);
-void SetScanReportHook(ScanReportHook hook);
+ScanReportHook SetScanReportHook(ScanReportHook hook);

@@ -109,6 +109,11 @@ protected:                                          \
     {WM_LBUTTONDOWN, 0, 0, 0, AFX_THUNK(pThis->OnLButtonDown(static_cast<UINT>(wParam), CPoint(lParam)))},
 #define ON_WM_LBUTTONDBLCLK() \
     {WM_LBUTTONDBLCLK, 0, 0, 0, AFX_THUNK(pThis->OnLButtonDblClk(static_cast<UINT>(wParam), CPoint(lParam)))},
+#define ON_WM_DROPFILES() \
+    {WM_DROPFILES, 0, 0, 0, AFX_THUNK(pThis->OnDropFiles(reinterpret_cast<HDROP>(wParam)))},
+#define ON_WM_INITMENUPOPUP()                                                                  \
+    {WM_INITMENUPOPUP, 0, 0, 0, AFX_THUNK(pThis->OnInitMenuPopup(reinterpret_cast<HMENU>(wParam), \
+        LOWORD(lParam), HIWORD(lParam)))},
 #define ON_WM_KEYDOWN() \
     {WM_KEYDOWN, 0, 0, 0, AFX_THUNK(pThis->OnKeyDown(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)))},
 

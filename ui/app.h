@@ -20,11 +20,17 @@ public:
 
 class CAboutBox : public CDialog {
 public:
-    CAboutBox();
+    // lpszClassList: the open class list's path, shown in the box; null when
+    // none is open. Read when the box opens.
+    explicit CAboutBox(LPCSTR lpszClassList = nullptr);
     ~CAboutBox() override;
+
+    BOOL OnInitDialog() override;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
 
     DECLARE_MESSAGE_MAP()
+
+    LPCSTR m_lpszClassList;
 };

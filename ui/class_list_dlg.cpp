@@ -54,6 +54,8 @@ BEGIN_MESSAGE_MAP(CClassListDlg, CAnchorDialog)
     ON_LBN_DBLCLK(IDC_CLASS_LIST, &CClassListDlg::OnDblClkClassList)
     ON_WM_TIMER()
     ON_WM_DESTROY()
+    ON_WM_DROPFILES()
+    ON_WM_INITMENUPOPUP()
 END_MESSAGE_MAP()
 
 CClassListDlg::CClassListDlg(CWnd* pParent)
@@ -63,7 +65,8 @@ CClassListDlg::CClassListDlg(CWnd* pParent)
       m_nStatusTimer(0),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_pListFont(new (std::nothrow) CFont),
-      m_bBackupSettled(0)
+      m_bBackupSettled(0),
+      m_szClassListPath()
 {
     AddAnchor(IDC_CLASS_LIST, ANCHOR_SIZE_Y);
     AddAnchor(IDC_PREVIEW, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
@@ -97,6 +100,9 @@ BOOL CClassListDlg::OnInitDialog()
 
     HMENU hSysMenu = GetSystemMenu(FALSE);
     if (hSysMenu != nullptr) {
+        ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuA(hSysMenu, MF_STRING, IDM_OPENCLASSLIST, "&Open Class List...");
+        ::AppendMenuA(hSysMenu, MF_STRING | MF_GRAYED, IDM_RESTOREBACKUP, "Restore &Backup...");
         ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, "&About Turfwise...");
     }
@@ -142,8 +148,10 @@ BOOL CClassListDlg::OnInitDialog()
     // whatever the tables hold.
     if (!LocateGameFolder(&g_classListFile))
         ShowMessage(MB_OK, "ERROR:%X  Cannot locate Combat Flight Simulator\n", unsigned(::GetLastError()));
+    FormatClassListPath(&g_classListFile, m_szClassListPath, sizeof m_szClassListPath);
     if (!OpenClassList(&g_classListFile))
         ShowMessage(MB_OK, "ERROR:%X  Processing CLASSLIST.BGL\n", unsigned(::GetLastError()));
+    UpdateRestoreItem();
     if (!ScanClassList(&g_classListFile))
         ShowMessage(MB_OK, "WARNING:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
 
@@ -155,15 +163,24 @@ BOOL CClassListDlg::OnInitDialog()
     }
     m_cbSurfaceType.SetCurSel(0);
 
+    ShowFirstList();
+    SetStatus("Ready");
+    return FALSE;
+}
+
+void CClassListDlg::ShowFirstList()
+{
     EnableEditing(FALSE);
 
     {
         CRedrawSuspended suspended(m_classList);
+        m_classList.ResetContent();
         if (g_classListFile.waterCount > 0) {
             for (DWORD i = 0; i < g_classListFile.waterCount; ++i)
                 AddListEntry(int(i), g_classListFile.waterRecords[i]);
             m_btnShowAll.EnableWindow(TRUE);
             m_btnShowWater.EnableWindow(FALSE);
+            m_bShowingAll = 0;
         } else {
             for (DWORD i = 0; i < g_classListFile.classCount; ++i)
                 AddListEntry(int(i), g_classListFile.classRecords[i]);
@@ -174,8 +191,6 @@ BOOL CClassListDlg::OnInitDialog()
         m_classList.SetSel(0, TRUE);
     }
     ShowSelectedTexture();
-    SetStatus("Ready");
-    return FALSE;
 }
 
 BOOL CClassListDlg::PreTranslateMessage(MSG* pMsg)
@@ -288,9 +303,17 @@ void CClassListDlg::ShowSelectedTexture()
 
 void CClassListDlg::OnSysCommand(UINT nID, LPARAM lParam)
 {
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutBox dlgAbout;
+    switch (nID & 0xFFF0) {
+    case IDM_ABOUTBOX: {
+        CAboutBox dlgAbout(g_classListFile.view != nullptr ? m_szClassListPath : nullptr);
         dlgAbout.DoModal();
+        return;
+    }
+    case IDM_OPENCLASSLIST:
+        OnOpenClassList();
+        return;
+    case IDM_RESTOREBACKUP:
+        OnRestoreBackup();
         return;
     }
     CAnchorDialog::OnSysCommand(nID, lParam);
@@ -453,22 +476,21 @@ BOOL CClassListDlg::BackUpBeforeFirstEdit()
 {
     if (m_bBackupSettled)
         return TRUE;
-    char szPath[CLASS_LIST_PATH_SIZE];
     char szBackup[BACKUP_PATH_SIZE];
     BackupComparison found;
-    FormatClassListPath(&g_classListFile, szPath, sizeof szPath);
-    if (!BackupClassList(&g_classListFile, szPath, szBackup, &found)) {
+    if (!BackupClassList(&g_classListFile, m_szClassListPath, szBackup, &found)) {
         const unsigned error = unsigned(::GetLastError());
-        char szText[kTextSize];
+        const char* name = g_classListFile.fileName;
+        char szText[2 * kTextSize];
         if (error == ERROR_FILE_EXISTS)
             std::snprintf(szText, sizeof szText,
-                          "Could not save a backup copy of CLASSLIST.BGL (ERROR:%X): CLASSLIST.BGL" CLASS_LIST_BACKUP_SUFFIX
+                          "Could not save a backup copy of %s (ERROR:%X): %s" CLASS_LIST_BACKUP_SUFFIX
                           " is there and is not a copy of it. Rename or delete that file to start a new backup.\n\n"
                           "Change the file anyway?",
-                          error);
+                          name, error, name);
         else
-            std::snprintf(szText, sizeof szText,
-                          "Could not save a backup copy of CLASSLIST.BGL (ERROR:%X). Change the file anyway?", error);
+            std::snprintf(szText, sizeof szText, "Could not save a backup copy of %s (ERROR:%X). Change the file anyway?",
+                          name, error);
         // Owned by the dialog, which takes no input while it is up: no second
         // Update can start under it. No is the default: a stray Enter leaves
         // the file as it is.
@@ -476,6 +498,7 @@ BOOL CClassListDlg::BackUpBeforeFirstEdit()
             return FALSE;
     }
     m_bBackupSettled = 1;
+    UpdateRestoreItem();
     return TRUE;
 }
 

@@ -3,8 +3,12 @@
 // commands and the status line.
 #pragma once
 
+#include <windows.h>
+#include <shellapi.h>  // HDROP
+
 #include <memory>
 
+#include "data/class_list_file.h"
 #include "framework/afxwin.h"
 #include "ui/anchor_dialog.h"
 #include "ui/preview_static.h"
@@ -46,6 +50,8 @@ protected:
     afx_msg void OnDblClkClassList();
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg void OnDestroy();
+    afx_msg void OnDropFiles(HDROP hDropInfo);
+    afx_msg void OnInitMenuPopup(HMENU hPopupMenu, UINT nIndex, BOOL bSysMenu);
 
     DECLARE_MESSAGE_MAP()
 
@@ -61,6 +67,7 @@ protected:
     std::unique_ptr<CFont> m_pListFont;
     CToolTipCtrl m_toolTip;
     int m_bBackupSettled;  // the backup is made, or the user chose to go on without one
+    char m_szClassListPath[CLASS_LIST_PATH_SIZE];  // the file open, or last tried at start-up
 
 private:
     // Shared by Show All and Show Water.
@@ -69,4 +76,17 @@ private:
     // Before the first store of the run: the backup, or the user's leave to
     // change the file without one. FALSE when nothing may be stored.
     BOOL BackUpBeforeFirstEdit();
+
+    // The list of the file just opened and scanned, chosen, selected and
+    // previewed as at start-up.
+    void ShowFirstList();
+    // Another class list in place of the open one, which stays open when the
+    // new one cannot be opened. FALSE then, after saying why.
+    BOOL OpenOtherClassList(LPCSTR lpszPath);
+    void OnOpenClassList();
+    void OnRestoreBackup();
+    // Restore Backup is offered only while something stands under the backup's name.
+    void UpdateRestoreItem();
+    // A message box owned by the dialog, which takes no input while it is up.
+    int AskOrTell(UINT nType, LPCSTR lpszFormat, ...) TURFWISE_PRINTF(3, 4);
 };

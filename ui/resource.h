@@ -2,6 +2,9 @@
 #pragma once
 
 #define IDM_ABOUTBOX 0x0010
+// System-menu commands: multiples of 16, below the system's own 0xF000.
+#define IDM_OPENCLASSLIST 0x0030
+#define IDM_RESTOREBACKUP 0x0040
 #define IDD_ABOUTBOX 100
 #define IDD_CLASSLIST_DIALOG 102
 #define IDR_MAINFRAME 128
@@ -17,3 +20,4 @@
 #define IDC_UPDATE 1009
 #define IDC_STATUS 1010
 #define IDC_INSTRUCTIONS 1011
+#define IDC_ABOUT_CLASS_LIST 1100

@@ -113,6 +113,30 @@ TEST(CliPosixTest, FileAndGameFolderAreNamedAsTheKernelNamesThem)
     EXPECT_TRUE(changed(game.ClassListPath()));
 }
 
+// A link under the backup's name reads as a copy that matches; restoring from
+// it would report success and change nothing.
+TEST(CliPosixTest, RestoreRefusesABackupThatIsTheClassListItself)
+{
+    const std::string folder = (fs::temp_directory_path() / ("turfwise-cli-link-" + std::to_string(getpid()))).string();
+    const std::string path = folder + "/CLASSLIST.BGL";
+    fs::create_directories(folder);
+    ClassListBuilder b;
+    b.AddTexturedClass(0, 1, "GRASS000.BMP");
+    b.AddEnd();
+    ASSERT_TRUE(b.WriteFile(path));
+    fs::create_symlink("CLASSLIST.BGL", path + ".bak");
+    for (const char* force : {"--dry-run", "--force"}) {
+        CliRun run = RunCli({"restore", force, "--file", path});
+        EXPECT_EQ(run.exitCode, 3) << force;
+        EXPECT_NE(run.err.find(path + ".bak: refused: it is " + path + " itself, under another name"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.out, "") << force;
+    }
+    EXPECT_EQ(ReadFileBytes(path), b.Bytes());
+    fs::remove_all(folder);
+}
+
 } // namespace
 
 namespace {
