@@ -16,6 +16,10 @@ struct ScanResult {
 // Fills the record's names and gives the class list's path, or an exit code.
 int FindClassList(const CommonOptions& options, ClassListFile* file, std::string* path);
 
+// True when the scan stopped at something in the file; false when the system
+// could not read it (a file cut short by another program, a failing disk).
+bool IsDamage(const ScanResult& scan);
+
 // Scans `file`; the report of an unrecognised record is printed when `report`.
 ScanResult Scan(ClassListFile* file, bool report);
 

@@ -6,6 +6,7 @@
 
 #include "data/class_record.h"
 #include "platform/last_error.h"
+#include "platform/view_guard.h"
 
 namespace {
 
@@ -195,12 +196,44 @@ void FreeClassListBackup(ClassListBackup* backup)
     backup->size = 0;
 }
 
+namespace {
+
+struct Restore {
+    BYTE* view;
+    const BYTE* bytes;
+    DWORD size;
+    volatile DWORD done;
+};
+
+// In file order and only where the bytes differ: a page the system cannot
+// back stops it with everything before it restored and nothing after, and
+// pages that need no change are not dirtied.
+void RestoreBytes(void* context)
+{
+    Restore& restore = *static_cast<Restore*>(context);
+    for (DWORD k = restore.done; k < restore.size; restore.done = ++k)
+        if (restore.view[k] != restore.bytes[k])
+            restore.view[k] = restore.bytes[k];
+}
+
+} // namespace
+
 int RestoreClassList(ClassListFile* file, const ClassListBackup* backup)
 {
+    return RestoreClassListEx(file, backup, nullptr);
+}
+
+int RestoreClassListEx(ClassListFile* file, const ClassListBackup* backup, DWORD* restored)
+{
+    if (restored)
+        *restored = 0;
     if (!file || !file->view || !backup || !backup->bytes)
         return FailWith(ERROR_INVALID_PARAMETER);
     if (backup->size != file->fileSize)
         return FailWith(ERROR_INVALID_DATA);
-    std::memcpy(file->view, backup->bytes, backup->size);
-    return 1;
+    Restore restore{file->view, backup->bytes, backup->size, 0};
+    const int result = GuardViewAccess(file->view, file->fileSize, RestoreBytes, &restore);
+    if (restored)
+        *restored = restore.done;
+    return result;
 }

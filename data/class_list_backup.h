@@ -63,4 +63,10 @@ void FreeClassListBackup(ClassListBackup* backup);
 // Puts the backup back over the mapped class list, every byte, through the
 // view. Fails with ERROR_INVALID_DATA (13), writing nothing, when the sizes
 // differ: the mapping cannot change the file's length. The caller scans again.
+// A store the system cannot back (a full disk, a file cut short) ends it with
+// that error.
 int RestoreClassList(ClassListFile* file, const ClassListBackup* backup);
+// The same; *restored says how far, from the start of the file, the view
+// already holds the backup's bytes, the whole size after a success. Bytes
+// from there on are as they were.
+int RestoreClassListEx(ClassListFile* file, const ClassListBackup* backup, DWORD* restored);

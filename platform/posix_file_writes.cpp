@@ -199,6 +199,7 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR 
         {ERROR_WRITE_PROTECT, "The media is write protected."},
         {ERROR_GEN_FAILURE, "A device attached to the system is not functioning."},
         {ERROR_SHARING_VIOLATION, "The process cannot access the file because it is being used by another process."},
+        {ERROR_HANDLE_EOF, "Reached the end of the file."},
         {ERROR_FILE_EXISTS, "The file exists."},
         {ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
         {ERROR_DISK_FULL, "There is not enough space on the disk."},
@@ -206,6 +207,8 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR 
         {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
         {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
         {ERROR_MORE_DATA, "More data is available."},
+        {ERROR_NOACCESS, "Invalid access to memory location."},
+        {ERROR_SWAPERROR, "Error performing inpage operation."},
         {ERROR_FILE_INVALID,
          "The volume for a file has been externally altered so that the opened file is no longer valid."},
     };
