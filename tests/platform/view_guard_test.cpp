@@ -50,6 +50,28 @@ private:
     BYTE* bytes_;
 };
 
+// Where 32-bit Wine runs under qemu's user-mode emulator (a kernel that runs
+// no 32-bit programs), a page fault reaches Wine without its trap number and
+// is raised as an illegal instruction: no real fault can be told apart there.
+bool FaultsAreEmulated()
+{
+#ifdef _WIN32
+    if (sizeof(void*) != 4)
+        return false;
+    HANDLE file = CreateFileA("Z:\\proc\\sys\\fs\\binfmt_misc\\qemu-i386", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char text[8] = {};
+    DWORD read = 0;
+    ReadFile(file, text, 7, &read, nullptr);
+    CloseHandle(file);
+    return std::strcmp(text, "enabled") == 0;
+#else
+    return false;
+#endif
+}
+
 struct Fill {
     BYTE* bytes;
     SIZE_T count;
@@ -73,6 +95,8 @@ SIZE_T CountOf(const BYTE* bytes, SIZE_T size, BYTE value)
 
 TEST(ViewGuard, AStoreTheViewRefusesFailsWithTheErrorAndKeepsWhatCameBefore)
 {
+    if (FaultsAreEmulated())
+        GTEST_SKIP() << "32-bit Wine runs under qemu here, which raises a page fault as an illegal instruction";
     TwoPages pages;
     ASSERT_TRUE(pages.bytes());
 
