@@ -83,6 +83,9 @@ void InstallHandler()
 
 int GuardViewAccess(const void* view, SIZE_T size, ViewAccess access, void* context)
 {
+    // TlsGetValue clears the last-error code; a guarded access that fails
+    // nothing leaves the caller's.
+    const DWORD callerError = GetLastError();
     InstallHandler();
     Guard guard;
     guard.start = reinterpret_cast<ULONG_PTR>(view);
@@ -94,6 +97,7 @@ int GuardViewAccess(const void* view, SIZE_T size, ViewAccess access, void* cont
         TlsSetValue(g_guardSlot, &guard);
         if (fault)
             RaiseFullDisk(&guard);
+        SetLastError(callerError);
         access(context);
         const DWORD error = GetLastError();   // the access's, whatever TlsSetValue does with it
         TlsSetValue(g_guardSlot, outer);

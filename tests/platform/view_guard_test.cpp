@@ -111,10 +111,10 @@ TEST(ViewGuard, AStoreTheViewRefusesFailsWithTheErrorAndKeepsWhatCameBefore)
     // The guard is left as it was: the same thread guards again, and a
     // second fault is caught as the first was.
     Fill again{pages.bytes(), kPage, 0};
-    SetLastError(0);
+    SetLastError(1234);
     EXPECT_EQ(GuardViewAccess(pages.bytes(), 2 * kPage, FillBytes, &again), 1);
     EXPECT_EQ(again.done, kPage);
-    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(GetLastError(), 1234u) << "a guard that meets no fault leaves the last-error code alone";
     Fill late{pages.bytes() + kPage - 2, 4, 0};
     EXPECT_EQ(GuardViewAccess(pages.bytes(), 2 * kPage, FillBytes, &late), 0);
     EXPECT_EQ(late.done, 2u);
@@ -125,8 +125,10 @@ TEST(ViewGuard, TheFaultSwitchMeetsAFullDiskAtTheChosenAccessOnly)
     BYTE bytes[16] = {};
     Fill fill{bytes, sizeof bytes, 0};
     FaultNextViewAccess(1);
+    SetLastError(1234);
     EXPECT_EQ(GuardViewAccess(bytes, sizeof bytes, FillBytes, &fill), 1);
     EXPECT_EQ(fill.done, sizeof bytes);
+    EXPECT_EQ(GetLastError(), 1234u) << "a guard that meets no fault leaves the last-error code alone";
 
     fill.done = 0;
     std::memset(bytes, 0, sizeof bytes);
