@@ -46,6 +46,14 @@ int NotABackup(BackupComparison* found, BackupMismatch mismatch)
     return FailWith(ERROR_FILE_EXISTS);
 }
 
+// The comparison reads the whole view, a page of which the system may no
+// longer be able to bring in: 0 with its error then.
+int CompareGuarded(const ClassListFile* file, const ClassListBackup& copy, BackupComparison* found)
+{
+    auto compare = [&] { CompareWithClassList(file, copy.bytes, copy.size, found); };
+    return GuardViewAccess(file->view, file->fileSize, compare);
+}
+
 enum { NOTHING_THERE = -1 };
 
 // What stands at `backup`: 1 a backup of this class list, 0 something else or
@@ -67,8 +75,9 @@ int CheckExisting(const ClassListFile* file, LPCSTR backup, BackupComparison* fo
         result = NotABackup(found, BACKUP_IS_THE_CLASS_LIST);
     } else if (!ReadWholeFile(handle, &copy)) {
         result = 0;
+    } else if (!CompareGuarded(file, copy, found)) {
+        result = 0;
     } else {
-        CompareWithClassList(file, copy.bytes, copy.size, found);
         result = found->mismatch == BACKUP_MATCHES ? FailWith(ERROR_ALREADY_EXISTS, 1) : FailWith(ERROR_FILE_EXISTS);
     }
     const DWORD error = GetLastError();

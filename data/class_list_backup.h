@@ -44,7 +44,8 @@ void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD si
 //   the one worth keeping; 1 with ERROR_ALREADY_EXISTS (183).
 // - Anything else of that name: never overwritten, moved or deleted; 0 with
 //   ERROR_FILE_EXISTS (80) and `found` saying how it differs.
-// Otherwise 0 with the failing call's error. No temporary file is left behind.
+// Otherwise 0 with the failing call's error, or the system's when it cannot
+// read the view. No temporary file is left behind.
 int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found);
 
 // A backup read whole into memory, and where it was read from.

@@ -164,6 +164,16 @@ TEST_F(ViewFaults, AFaultStopsEveryAccessWithTheSystemsErrorBeforeItChangesAByte
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(name[sizeof name - 1], 0);
 
+    // A backup beside it is compared with the view before any change.
+    const std::string backupPath = path_ + ".bak";
+    WriteFileBytes(backupPath, before_);
+    char backup[BACKUP_PATH_SIZE];
+    BackupComparison found;
+    FaultNextViewAccess();
+    SetLastError(0);
+    EXPECT_EQ(BackupClassList(&g_classListFile, path_.c_str(), backup, &found), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_DISK_FULL));
+
     // The switch is spent: the same calls now work, on the file as it was.
     EXPECT_EQ(ReadFileBytes(path_), before_);
     DWORD stored = 0;
@@ -185,6 +195,13 @@ TEST_F(ViewFaults, AFileCutShortWhileMappedIsTheEndOfTheFileNotACrash)
     readable_ = kPage;
 
     ExpectEveryStoreFails(ERROR_HANDLE_EOF, 2, kPage, -1);
+
+    WriteFileBytes(path_ + ".bak", before_);
+    char backup[BACKUP_PATH_SIZE];
+    BackupComparison found;
+    SetLastError(0);
+    EXPECT_EQ(BackupClassList(&g_classListFile, path_.c_str(), backup, &found), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
 
     char name[MAX_PATH];
     DWORD length = sizeof name;
