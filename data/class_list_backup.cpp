@@ -1,5 +1,6 @@
 #include "data/class_list_backup.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -220,9 +221,12 @@ struct Restore {
 void RestoreBytes(void* context)
 {
     Restore& restore = *static_cast<Restore*>(context);
-    for (DWORD k = restore.done; k < restore.size; restore.done = ++k)
+    for (DWORD k = restore.done; k < restore.size; restore.done = ++k) {
         if (restore.view[k] != restore.bytes[k])
             restore.view[k] = restore.bytes[k];
+        // Counted only once it is in the view, whatever the compiler would reorder.
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+    }
 }
 
 } // namespace

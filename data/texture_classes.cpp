@@ -1,5 +1,6 @@
 #include "data/texture_classes.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -232,6 +233,8 @@ void StoreSurfaceTypes(void* context)
         field[0] = field[0];
         field[1] = field[1];
         WriteLE16(record + CLASS_SURFACE_TYPE_OFS, stores.codes ? stores.codes[i] : stores.code);
+        // Counted only once it is in the view, whatever the compiler would reorder.
+        std::atomic_signal_fence(std::memory_order_seq_cst);
     }
 }
 
