@@ -17,8 +17,9 @@ std::string NotABackup(const BackupComparison& found, const std::string& path)
     char text[160];
     switch (found.mismatch) {
     case BACKUP_OTHER_SIZE:
-        std::snprintf(text, sizeof text, "it is %lu bytes and the class list %lu",
-                      static_cast<unsigned long>(found.size), static_cast<unsigned long>(g_classListFile.fileSize));
+        std::snprintf(text, sizeof text, "it is %llu bytes and the class list %lu",
+                      static_cast<unsigned long long>(found.sizeHigh) << 32 | found.size,
+                      static_cast<unsigned long>(g_classListFile.fileSize));
         return text;
     case BACKUP_OTHER_BYTES:
         std::snprintf(text, sizeof text, "%lu bytes besides surface types differ from the class list, the first at offset %lu (0x%lX)",
@@ -28,7 +29,7 @@ std::string NotABackup(const BackupComparison& found, const std::string& path)
     case BACKUP_IS_THE_CLASS_LIST:
         return "it is " + ShownPath(path) + " itself, under another name";
     default:
-        return "it is not a file";
+        return "it is not a regular file";
     }
 }
 
@@ -60,15 +61,17 @@ bool BackUp(const CommonOptions& options, const std::string& path)
 // a store, and in *done the changes made before it.
 typedef std::function<int(std::vector<Change>* done)> Store;
 
+// A change is listed once it is on disk, so that no line of it reads as done
+// when the backup or the flush stops it.
 int RunEdit(const CommonOptions& options, const std::string& path, const std::vector<Change>& changes,
             const Store& store)
 {
-    PrintChanges(changes);
     if (changes.empty()) {
         std::printf("Nothing to change.\n");
         return EXIT_DONE;
     }
     if (options.dryRun) {
+        PrintChanges(changes);
         std::printf("%s would change; nothing was written (--dry-run).\n", Classes(changes.size()).c_str());
         return EXIT_DONE;
     }
@@ -86,6 +89,7 @@ int RunEdit(const CommonOptions& options, const std::string& path, const std::ve
         Complain(ShownPath(path), "the change may not have reached the disk (" + ErrorText(GetLastError()) + ")");
         return EXIT_FILE_ERROR;
     }
+    PrintChanges(changes);
     std::printf("%s changed.\n", Classes(changes.size()).c_str());
     return EXIT_DONE;
 }

@@ -48,14 +48,16 @@ int List(const ListOptions& options, const std::string& path, const ScanResult& 
             continue;
         }
         char line[CLASS_LINE_SIZE];
-        if (FormatClassLine(record, line)) {
-            std::printf("%s\n", ShownText(line).c_str());
-        } else {
+        if (!FormatClassLine(record, line)) {
+            // No entry count to show, and the name's error where the name would be.
+            std::snprintf(line, sizeof line, "%3d [?] ERROR:%x Type= %s", ClassNumberOf(record),
+                          static_cast<unsigned>(GetLastError()), SurfaceTypeName(SurfaceTypeOf(record)));
             char where[96];
             std::snprintf(where, sizeof where, "class at position %lu, offset %lu: its texture list is outside the file",
                           static_cast<unsigned long>(position), static_cast<unsigned long>(record - file.view));
             Complain(ShownPath(path), where);
         }
+        std::printf("%s\n", ShownText(line).c_str());
     }
     if (options.json)
         std::printf("%s\n", all.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());

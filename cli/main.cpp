@@ -43,8 +43,15 @@ int main(int argc, char** argv)
     std::string path;
     if (int rc = FindClassList(options, &file, &path))
         return rc;
-    if (!OpenClassListAt(&file, path.c_str())) {
-        Complain(ShownPath(path), "cannot open and map the class list (" + ErrorText(GetLastError()) + ")");
+    // Looking needs no write access: a read-only class list can be listed.
+    const bool looking = arguments.command == Arguments::LIST || options.dryRun;
+    if (!(looking ? OpenClassListReadOnlyAt(&file, path.c_str()) : OpenClassListAt(&file, path.c_str()))) {
+        const DWORD error = GetLastError();
+        // Windows' own text for an empty mapping speaks of a changed volume.
+        if (error == ERROR_FILE_INVALID)
+            Complain(ShownPath(path), "the file is empty, so it is no class list (error " + std::to_string(error) + ")");
+        else
+            Complain(ShownPath(path), "cannot open and map the class list (" + ErrorText(error) + ")");
         return EXIT_FILE_ERROR;
     }
     const ScanResult scan = Scan(&file, true);

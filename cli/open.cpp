@@ -6,6 +6,7 @@
 #include "cli/report.h"
 #include "data/byte_order.h"
 #include "data/record_scan.h"
+#include "platform/native_path.h"
 
 namespace {
 
@@ -16,13 +17,19 @@ void KeepScanReport(const char* text, const char*)
     g_scanReport = text;
 }
 
-std::string StopReason(const BYTE* view, const ScanResult& scan)
+std::string StopReason(const ClassListFile& file, const ScanResult& scan)
 {
     char text[128];
+    if (scan.pastEndLength != 0) {
+        std::snprintf(text, sizeof text, "a record %lu bytes long with %lu bytes of the file left: it runs past the end of the file",
+                      static_cast<unsigned long>(scan.pastEndLength),
+                      static_cast<unsigned long>(file.fileSize - scan.offset));
+        return text;
+    }
     switch (scan.error) {
     case ERROR_INVALID_FUNCTION:
         std::snprintf(text, sizeof text, "an unrecognised record (opcode %04X)",
-                      static_cast<unsigned>(ReadLE16(view + scan.offset)));
+                      static_cast<unsigned>(ReadLE16(file.view + scan.offset)));
         return text;
     case ERROR_NOT_ENOUGH_MEMORY:
         return "more than " + std::to_string(CLASS_TABLE_SIZE) + " texture classes";
@@ -33,36 +40,24 @@ std::string StopReason(const BYTE* view, const ScanResult& scan)
     }
 }
 
-bool FullPath(const std::string& name, std::string* full)
-{
-    char buffer[CLASS_LIST_PATH_SIZE];
-    DWORD n = GetFullPathNameA(name.c_str(), sizeof buffer, buffer, nullptr);
-    if (n == 0 || n >= sizeof buffer)
-        return false;
-    *full = buffer;
-    return true;
-}
-
 } // namespace
 
 int FindClassList(const CommonOptions& options, ClassListFile* file, std::string* path)
 {
-    if (!options.file.empty()) {
-        if (!FullPath(options.file, path)) {
-            Complain(options.file, "the path is too long");
+    const std::string& named = options.file.empty() ? options.gameFolder : options.file;
+    if (!named.empty()) {
+        std::string full;
+        const bool found = ArgumentPath(named, &full);
+        *path = options.file.empty() ? PathBelow(full, "Scenery\\All\\Scenery\\CLASSLIST.BGL") : full;
+        // Room for the backup's name too.
+        if (!found || path->size() >= CLASS_LIST_PATH_SIZE) {
+            Complain(named, "the path is too long");
             return EXIT_USAGE;
         }
         return EXIT_DONE;
     }
     std::snprintf(file->fileName, sizeof file->fileName, "CLASSLIST.BGL");
-    if (!options.gameFolder.empty()) {
-        std::string folder;
-        if (!FullPath(options.gameFolder, &folder) || folder.size() >= sizeof file->gameFolder) {
-            Complain(options.gameFolder, "the path is too long");
-            return EXIT_USAGE;
-        }
-        std::snprintf(file->gameFolder, sizeof file->gameFolder, "%s", folder.c_str());
-    } else if (!LocateGameFolder(file)) {
+    if (!LocateGameFolder(file)) {
         const DWORD error = GetLastError();
         Complain("cannot locate Combat Flight Simulator",
                  "no folder in the registry entry HKLM\\" GAME_REGISTRY_KEY ", value " GAME_REGISTRY_VALUE " (" +
@@ -71,7 +66,8 @@ int FindClassList(const CommonOptions& options, ClassListFile* file, std::string
     }
     char buffer[CLASS_LIST_PATH_SIZE];
     FormatClassListPath(file, buffer, sizeof buffer);
-    *path = buffer;
+    // The file system's own name from here on: its backup is that name and ".bak".
+    *path = NativePath(buffer);
     return EXIT_DONE;
 }
 
@@ -93,10 +89,16 @@ ScanResult Scan(ClassListFile* file, bool report)
     SetScanReportHook(KeepScanReport);
     ScanResult scan;
     g_scanReport.clear();
-    if (!ScanClassListEx(file, &scan.offset)) {
+    ScanStop stop;
+    if (!ScanClassListEx(file, &stop)) {
         scan.complete = false;
         scan.error = GetLastError();
+    } else if (stop.pastEndLength != 0) {
+        scan.complete = false;
+        scan.error = ERROR_INVALID_DATA;
+        scan.pastEndLength = stop.pastEndLength;
     }
+    scan.offset = stop.offset;
     if (report && !g_scanReport.empty())
         std::fprintf(stderr, "%s: %s\n", kProgram, g_scanReport.c_str());
     return scan;
@@ -107,7 +109,7 @@ void ReportStop(const std::string& path, const ClassListFile& file, const ScanRe
     char text[512];
     std::snprintf(text, sizeof text, "the scan stopped at offset %lu (0x%lX): %s (error %lu); %lu classes found before it",
                   static_cast<unsigned long>(scan.offset), static_cast<unsigned long>(scan.offset),
-                  StopReason(file.view, scan).c_str(), static_cast<unsigned long>(scan.error),
+                  StopReason(file, scan).c_str(), static_cast<unsigned long>(scan.error),
                   static_cast<unsigned long>(file.classCount));
     Complain(ShownPath(path), text);
 }

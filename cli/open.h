@@ -11,6 +11,7 @@ struct ScanResult {
     bool complete = true;
     DWORD error = 0;
     DWORD offset = 0;
+    DWORD pastEndLength = 0;   // the length of the record at `offset` that runs past the end of the file
 };
 
 // Fills the record's names and gives the class list's path, or an exit code.
@@ -21,6 +22,8 @@ int FindClassList(const CommonOptions& options, ClassListFile* file, std::string
 bool IsDamage(const ScanResult& scan);
 
 // Scans `file`; the report of an unrecognised record is printed when `report`.
+// A record that runs past the end of the file, which the walk takes as its
+// end, is damage here: a file cut short, or a length that hides what follows.
 ScanResult Scan(ClassListFile* file, bool report);
 
 // Where and why the scan of the file at `path` stopped, on standard error.

@@ -18,7 +18,13 @@ std::string ErrorText(DWORD code)
         while (!meaning.empty() && std::isspace(static_cast<unsigned char>(meaning.back())))
             meaning.pop_back();
     }
-    return "error " + std::to_string(code) + ": " + meaning;
+    const std::string number = "error " + std::to_string(code) + ": " + meaning;
+    // Windows' words for these do not say what is wrong with the file.
+    if (code == ERROR_CANT_ACCESS_FILE)
+        return "not a regular file; " + number;
+    if (code == ERROR_FILE_TOO_LARGE)
+        return "the file is 4 GiB or more; " + number;
+    return number;
 }
 
 void Complain(const std::string& subject, const std::string& what)
@@ -43,10 +49,24 @@ std::string JsonText(const char* text)
 
 std::string ShownText(const char* text)
 {
+    // A name from a file may hold anything: what a terminal would act on
+    // (C0, DEL, and the bytes Windows-1252 turns into C1 controls) is shown
+    // as an escape instead.
+    std::string shown;
+    for (const char* p = text; *p; ++p) {
+        const auto b = static_cast<unsigned char>(*p);
+        if (b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", b);
+            shown += escape;
+        } else {
+            shown += *p;
+        }
+    }
 #ifdef _WIN32
     // The console shows the ANSI code page as it is.
-    return text;
+    return shown;
 #else
-    return Windows1252ToUtf8(text);
+    return Windows1252ToUtf8(shown);
 #endif
 }

@@ -21,6 +21,7 @@ std::string Classes(size_t count);
 // be pasted into a shell.
 std::string ShownPath(const std::string& path);
 
-// Text from the game's files (Windows-1252) as the terminal or JSON shows it.
+// Text from the game's files (Windows-1252) as the terminal or JSON shows it;
+// on the terminal every control character is an escape such as "\x1B".
 std::string ShownText(const char* text);
 std::string JsonText(const char* text);

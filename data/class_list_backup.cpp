@@ -1,6 +1,7 @@
 #include "data/class_list_backup.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -21,7 +22,7 @@ int ReadWholeFile(HANDLE handle, ClassListBackup* backup)
     if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)
         return 0;
     if (high != 0)
-        return FailWith(ERROR_NOT_ENOUGH_MEMORY);   // no class list is 4 GiB
+        return FailWith(ERROR_FILE_TOO_LARGE);   // no class list is 4 GiB
     if (!(backup->bytes = new (std::nothrow) BYTE[size ? size : 1]))
         return FailWith(ERROR_NOT_ENOUGH_MEMORY);
     DWORD read = 0;
@@ -66,14 +67,22 @@ int CheckExisting(const ClassListFile* file, LPCSTR backup, BackupComparison* fo
         return GetLastError() == ERROR_FILE_NOT_FOUND ? NOTHING_THERE : 0;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return NotABackup(found, BACKUP_NOT_A_FILE);
-    HANDLE handle = CreateFileA(backup, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = OpenDiskFile(backup, GENERIC_READ);
     if (handle == INVALID_HANDLE_VALUE)
-        return 0;
+        return GetLastError() == ERROR_CANT_ACCESS_FILE ? NotABackup(found, BACKUP_NOT_A_FILE) : 0;
     ClassListBackup copy{};
     int result;
+    DWORD high = 0;
+    SetLastError(ERROR_SUCCESS);
+    const DWORD size = GetFileSize(handle, &high);
     if (file->fileHandle && SameFile(handle, file->fileHandle)) {
         result = NotABackup(found, BACKUP_IS_THE_CLASS_LIST);
+    } else if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) {
+        result = 0;
+    } else if (size != file->fileSize || high != 0) {
+        // The size alone tells: a file of gigabytes is never read to learn it.
+        *found = BackupComparison{BACKUP_OTHER_SIZE, size, 0, 0, high};
+        result = FailWith(ERROR_FILE_EXISTS);
     } else if (!ReadWholeFile(handle, &copy)) {
         result = 0;
     } else if (!CompareGuarded(file, copy, found)) {
@@ -86,6 +95,71 @@ int CheckExisting(const ClassListFile* file, LPCSTR backup, BackupComparison* fo
     CloseHandle(handle);
     SetLastError(error);
     return result;
+}
+
+// Whether the program with that process id may still be writing its
+// temporary copy. One we may not ask about counts as running.
+bool IsRunning(DWORD processId)
+{
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return GetLastError() != ERROR_INVALID_PARAMETER;   // no such process
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+bool SameLetters(const char* a, const char* b, size_t n)
+{
+    for (size_t k = 0; k < n; ++k)
+        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
+            return false;
+    return true;
+}
+
+// The process id in `name` when it is "<backup's name>.<process id>.tmp".
+bool TemporaryOwner(const char* name, const char* backupName, DWORD* processId)
+{
+    const size_t stem = std::strlen(backupName), length = std::strlen(name);
+    if (length < stem + 6 || !SameLetters(name, backupName, stem) || name[stem] != '.' ||
+        !SameLetters(name + length - 4, ".tmp", 4))
+        return false;
+    unsigned long long id = 0;
+    for (size_t k = stem + 1; k < length - 4; ++k) {
+        if (name[k] < '0' || name[k] > '9' || (id = id * 10 + unsigned(name[k] - '0')) > 0xFFFFFFFFull)
+            return false;
+    }
+    *processId = static_cast<DWORD>(id);
+    return true;
+}
+
+// Removes the temporary copies that programs killed while writing them left
+// beside the backup's name. Windows has no way to keep a file nameless until
+// it is complete and then give it a name, so a copy that was cut short keeps
+// its temporary name until here. Best effort: nothing here stops the backup.
+void RemoveDeadCopies(LPCSTR backup)
+{
+    char pattern[BACKUP_PATH_SIZE + 8];
+    std::snprintf(pattern, sizeof pattern, "%s.*.tmp", backup);
+    const char* slash = std::strrchr(backup, '\\');
+    if (const char* other = std::strrchr(backup, '/'); other && (!slash || other > slash))
+        slash = other;
+    const size_t folder = slash ? static_cast<size_t>(slash - backup) + 1 : 0;
+    const char* backupName = backup + folder;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        DWORD owner = 0;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !TemporaryOwner(found.cFileName, backupName, &owner) || IsRunning(owner))
+            continue;
+        char path[BACKUP_PATH_SIZE + MAX_PATH];
+        std::snprintf(path, sizeof path, "%.*s%s", static_cast<int>(folder), backup, found.cFileName);
+        DeleteFileA(path);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
 }
 
 enum { NAME_TAKEN = -1 };
@@ -137,7 +211,7 @@ int FormatBackupPath(LPCSTR classListPath, char* path, DWORD size)
 
 void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD size, BackupComparison* result)
 {
-    *result = BackupComparison{BACKUP_MATCHES, size, 0, 0};
+    *result = BackupComparison{BACKUP_MATCHES, size, 0, 0, 0};
     if (size != file->fileSize) {
         result->mismatch = BACKUP_OTHER_SIZE;
         return;
@@ -162,9 +236,10 @@ int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backu
 {
     if (!file || !file->view || !backupPath || !found)
         return FailWith(ERROR_INVALID_PARAMETER);
-    *found = BackupComparison{BACKUP_MATCHES, 0, 0, 0};
+    *found = BackupComparison{BACKUP_MATCHES, 0, 0, 0, 0};
     if (!FormatBackupPath(classListPath, backupPath, BACKUP_PATH_SIZE))
         return 0;
+    RemoveDeadCopies(backupPath);
     // A name taken between the look and the rename is looked at once more.
     for (int attempt = 0; attempt < 2; ++attempt) {
         int result = CheckExisting(file, backupPath, found);
@@ -186,8 +261,7 @@ int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup)
     backup->size = 0;
     if (!FormatBackupPath(classListPath, backup->path, sizeof backup->path))
         return 0;
-    HANDLE handle = CreateFileA(backup->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = OpenDiskFile(backup->path, GENERIC_READ);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
     const int result = ReadWholeFile(handle, backup);

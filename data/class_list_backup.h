@@ -20,9 +20,9 @@ int FormatBackupPath(LPCSTR classListPath, char* path, DWORD size);
 // the last scan found.
 enum BackupMismatch : DWORD {
     BACKUP_MATCHES = 0,
-    BACKUP_OTHER_SIZE,          // `size` says the backup's
+    BACKUP_OTHER_SIZE,          // `size` and `sizeHigh` say the backup's; none of it was read
     BACKUP_OTHER_BYTES,         // `differing` bytes, the first at `firstOffset`
-    BACKUP_NOT_A_FILE,          // a folder, or a link that leads nowhere
+    BACKUP_NOT_A_FILE,          // a folder, a pipe or device, or a link that leads nowhere
     BACKUP_IS_THE_CLASS_LIST,   // a link to the class list itself
 };
 
@@ -31,6 +31,7 @@ struct BackupComparison {
     DWORD size;
     DWORD differing;
     DWORD firstOffset;
+    DWORD sizeHigh;   // a file under the backup's name may be 4 GiB or more
 };
 
 void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD size, BackupComparison* result);
@@ -45,7 +46,9 @@ void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD si
 // - Anything else of that name: never overwritten, moved or deleted; 0 with
 //   ERROR_FILE_EXISTS (80) and `found` saying how it differs.
 // Otherwise 0 with the failing call's error, or the system's when it cannot
-// read the view. No temporary file is left behind.
+// read the view. No temporary file is left behind on failure; one left by a
+// program killed while it wrote is removed by the next backup, once no
+// running program has its process id.
 int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found);
 
 // A backup read whole into memory, and where it was read from.
@@ -57,7 +60,8 @@ struct ClassListBackup {
 
 // Reads the backup of the class list at `classListPath`; free it with
 // FreeClassListBackup, also after a failure. Fails with ERROR_INVALID_DATA (13)
-// when the file gives fewer bytes than its size.
+// when the file gives fewer bytes than its size, ERROR_FILE_TOO_LARGE (223)
+// for 4 GiB or more, ERROR_CANT_ACCESS_FILE (1920) for a pipe or device.
 int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup);
 void FreeClassListBackup(ClassListBackup* backup);
 

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/last_error.h"
+
 ClassListFile g_classListFile;
 
 int LocateGameFolder(ClassListFile* file)
@@ -70,14 +72,26 @@ void FormatClassListPath(const ClassListFile* file, char* path, DWORD size)
                   file->gameFolder, static_cast<int>(nameLength), file->fileName);
 }
 
-int OpenClassListAt(ClassListFile* file, LPCSTR path)
+HANDLE OpenDiskFile(LPCSTR path, DWORD access)
+{
+    HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return FailWith<HANDLE>(ERROR_CANT_ACCESS_FILE, INVALID_HANDLE_VALUE);
+    }
+    return handle;
+}
+
+namespace {
+
+int OpenAndMap(ClassListFile* file, LPCSTR path, bool writable)
 {
     if (!file || !path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = OpenDiskFile(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ);
     if (handle == INVALID_HANDLE_VALUE) {
         file->fileHandle = nullptr;
         return 0;
@@ -85,17 +99,23 @@ int OpenClassListAt(ClassListFile* file, LPCSTR path)
     file->fileHandle = handle;
 
     // Each failure below keeps the failing call's code across the clean-up.
-    file->fileSize = GetFileSize(handle, nullptr);
-    if (file->fileSize == INVALID_FILE_SIZE) {
-        DWORD error = GetLastError();
+    // All bits set is a length too when the last error says so.
+    DWORD high = 0;
+    SetLastError(ERROR_SUCCESS);
+    file->fileSize = GetFileSize(handle, &high);
+    DWORD sizeError = file->fileSize == INVALID_FILE_SIZE ? GetLastError() : ERROR_SUCCESS;
+    if (sizeError == ERROR_SUCCESS && high != 0)
+        sizeError = ERROR_FILE_TOO_LARGE;   // the size and every offset are 32-bit
+    if (sizeError != ERROR_SUCCESS) {
         CloseHandle(handle);
         file->fileSize = 0;
         file->fileHandle = nullptr;
-        SetLastError(error);
+        SetLastError(sizeError);
         return 0;
     }
 
-    file->mappingHandle = CreateFileMappingA(handle, nullptr, PAGE_READWRITE, 0, 0, nullptr);
+    file->mappingHandle =
+        CreateFileMappingA(handle, nullptr, writable ? PAGE_READWRITE : PAGE_READONLY, 0, 0, nullptr);
     if (!file->mappingHandle) {
         DWORD error = GetLastError();
         CloseHandle(handle);
@@ -104,7 +124,8 @@ int OpenClassListAt(ClassListFile* file, LPCSTR path)
         return 0;
     }
 
-    file->view = static_cast<BYTE*>(MapViewOfFile(file->mappingHandle, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    file->view = static_cast<BYTE*>(
+        MapViewOfFile(file->mappingHandle, writable ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ, 0, 0, 0));
     if (!file->view) {
         DWORD error = GetLastError();
         CloseHandle(file->mappingHandle);
@@ -115,6 +136,18 @@ int OpenClassListAt(ClassListFile* file, LPCSTR path)
         return 0;
     }
     return 1;
+}
+
+} // namespace
+
+int OpenClassListAt(ClassListFile* file, LPCSTR path)
+{
+    return OpenAndMap(file, path, true);
+}
+
+int OpenClassListReadOnlyAt(ClassListFile* file, LPCSTR path)
+{
+    return OpenAndMap(file, path, false);
 }
 
 int CloseClassList(ClassListFile* file)

@@ -9,7 +9,7 @@ enum : DWORD { CLASS_TABLE_SIZE = 1024 };
 
 struct ClassListFile {
     BYTE* view;                                 // first byte of the mapped file, or null
-    DWORD fileSize;                             // low 32 bits of the file's length
+    DWORD fileSize;                             // the file's length, always under 4 GiB
     HANDLE fileHandle;                          // null (never INVALID_HANDLE_VALUE) when closed
     HANDLE mappingHandle;
     char fileName[MAX_PATH];
@@ -33,7 +33,18 @@ int LocateGameFolder(ClassListFile* file);
 int OpenClassList(ClassListFile* file);
 // The same for the class list file at `path`, whatever its name and folder.
 int OpenClassListAt(ClassListFile* file, LPCSTR path);
+// The same for looking only: the file opened for reading and mapped
+// read-only, so that a file the user may not write can be listed. A store
+// through this view is a fault.
+int OpenClassListReadOnlyAt(ClassListFile* file, LPCSTR path);
+// Both refuse a file of 4 GiB or more with ERROR_FILE_TOO_LARGE (223), and
+// anything but a file on a disk (a pipe, a device) with
+// ERROR_CANT_ACCESS_FILE (1920).
 int CloseClassList(ClassListFile* file);
+
+// CreateFileA of an existing file with read and write sharing, refused as
+// above unless it is a file on a disk: a pipe or a device may never answer.
+HANDLE OpenDiskFile(LPCSTR path, DWORD access);
 // Writes the view's changed pages to the file and the file to the disk, so
 // that a change can be reported as saved.
 int FlushClassList(const ClassListFile* file);

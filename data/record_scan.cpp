@@ -92,6 +92,7 @@ struct Walk {
     volatile uint64_t pos;   // the record being read
     int result;
     WORD opcode;             // of the record the walk stopped at
+    uint64_t pastEndLength;  // of a last record that carries past the end
 };
 
 // Guarded: the system may fail to bring in a page of the view.
@@ -112,8 +113,11 @@ void WalkRecords(void* context)
             walk.result = 0;
             return;
         }
-        if (length >= left)
+        if (length >= left) {
+            if (length > left)
+                walk.pastEndLength = length;
             break;
+        }
         pos += length;
     }
 }
@@ -130,24 +134,29 @@ int ScanClassList(ClassListFile* file)
     return ScanClassListEx(file, nullptr);
 }
 
-int ScanClassListEx(ClassListFile* file, DWORD* stopOffset)
+int ScanClassListEx(ClassListFile* file, ScanStop* stop)
 {
     if (!file)
         return FailWith(ERROR_INVALID_PARAMETER);
+    if (stop)
+        *stop = ScanStop{};
 
     std::memset(file->classRecords, 0, sizeof file->classRecords);
     file->classCount = 0;
     std::memset(file->waterRecords, 0, sizeof file->waterRecords);
     file->waterCount = 0;
 
-    Walk walk{file, 0, 1, 0};
+    Walk walk{file, 0, 1, 0, 0};
     const SIZE_T size = file->view ? file->fileSize : 0;
     const int guarded = GuardViewAccess(file->view, size, WalkRecords, &walk);
     const DWORD error = GetLastError();
-    if (guarded && walk.result)
+    if (guarded && walk.result) {
+        if (stop && walk.pastEndLength)
+            *stop = {static_cast<DWORD>(walk.pos), static_cast<DWORD>(walk.pastEndLength)};
         return 1;
-    if (stopOffset)
-        *stopOffset = static_cast<DWORD>(walk.pos);
+    }
+    if (stop)
+        *stop = {static_cast<DWORD>(walk.pos), 0};
     if (guarded && error == ERROR_INVALID_FUNCTION) {
         char text[MAX_PATH];
         std::snprintf(text, sizeof text, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X",

@@ -16,9 +16,16 @@ enum : WORD { SURFACE_WATER = 2 };
 // when it stopped early (87 no record, 8 table full, 1 unrecognised record,
 // 13 a record that runs past the end or has no length).
 int ScanClassList(ClassListFile* file);
-// The same, and when the walk stops at a record, that record's offset in the
-// file in *stopOffset.
-int ScanClassListEx(ClassListFile* file, DWORD* stopOffset);
+// Where a walk ended, for callers that judge a file more strictly than the walk.
+struct ScanStop {
+    DWORD offset;          // the record the walk stopped at, or that ran past the end
+    DWORD pastEndLength;   // that record's length when it carries past the end of the view, else 0
+};
+
+// The same, and where it ended: on failure the record it stopped at; on
+// success a last record whose length carries past the end of the view (not
+// to it), which ends the walk as normally as the end itself.
+int ScanClassListEx(ClassListFile* file, ScanStop* stop);
 
 // The scan reports an unrecognised record to the user before it gives up.
 // Tests put a hook here; null restores the message box.

@@ -9,7 +9,7 @@
 
 #include "platform/win32.h"
 
-enum class FileCall { SizeQuery, Mapping, View, Close, Write, Read, Flush, FlushView, Move, Count };
+enum class FileCall { Open, SizeQuery, Mapping, View, Close, Write, Read, Flush, FlushView, Move, Count };
 
 // The next call of that kind fails with `error` and does nothing else; the
 // next CloseHandle closes its handle and then reports `error`, as a close that

@@ -1,5 +1,7 @@
 // Writing, renaming and asking about files by DOS path, for the backup beside
 // the class list, and the texts of the error numbers this layer leaves.
+#include <dirent.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,6 +176,75 @@ DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* file
     return static_cast<DWORD>(full.size());
 }
 
+namespace {
+
+struct FindHandle {
+    DIR* folder;
+    std::string path;      // the folder, for the names' attributes
+    std::string pattern;   // the last component
+};
+
+// The next name in the folder that matches, or false with ERROR_NO_MORE_FILES.
+bool NextMatch(FindHandle* find, LPWIN32_FIND_DATAA data)
+{
+    while (const dirent* entry = readdir(find->folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || name.size() >= sizeof data->cFileName ||
+            fnmatch(find->pattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0)
+            continue;
+        struct stat st;
+        if (stat((find->path + "/" + name).c_str(), &st) != 0 && lstat((find->path + "/" + name).c_str(), &st) != 0)
+            continue;   // gone since it was listed
+        *data = WIN32_FIND_DATAA();
+        data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+        data->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+        data->nFileSizeLow = static_cast<DWORD>(st.st_size);
+        std::memcpy(data->cFileName, name.c_str(), name.size() + 1);
+        return true;
+    }
+    return FailWith<bool>(ERROR_NO_MORE_FILES, false);
+}
+
+} // namespace
+
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
+{
+    std::string path;
+    if (!data || !Resolve(pattern, &path))
+        return FailWith<HANDLE>(data ? GetLastError() : ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    const size_t slash = path.rfind('/');
+    auto* find = new FindHandle{nullptr, slash == std::string::npos ? "." : path.substr(0, slash ? slash : 1),
+                                path.substr(slash + 1)};
+    find->folder = opendir(find->path.c_str());
+    if (!find->folder) {
+        const DWORD error = errno == ENOENT ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(errno);
+        delete find;
+        return FailWith<HANDLE>(error, INVALID_HANDLE_VALUE);
+    }
+    if (!NextMatch(find, data)) {
+        FindClose(find);
+        return FailWith<HANDLE>(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    }
+    return find;
+}
+
+BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data)
+{
+    if (!find || find == INVALID_HANDLE_VALUE || !data)
+        return FailWith<BOOL>(ERROR_INVALID_HANDLE);
+    return NextMatch(static_cast<FindHandle*>(find), data) ? TRUE : FALSE;
+}
+
+BOOL WINAPI FindClose(HANDLE find)
+{
+    if (!find || find == INVALID_HANDLE_VALUE)
+        return FailWith<BOOL>(ERROR_INVALID_HANDLE);
+    auto* h = static_cast<FindHandle*>(find);
+    closedir(h->folder);
+    delete h;
+    return TRUE;
+}
+
 DWORD WINAPI GetCurrentProcessId()
 {
     return static_cast<DWORD>(getpid());
@@ -205,12 +276,15 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR 
         {ERROR_DISK_FULL, "There is not enough space on the disk."},
         {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
         {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
+        {ERROR_NO_MORE_FILES, "There are no more files."},
         {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
+        {ERROR_FILE_TOO_LARGE, "The file size exceeds the limit allowed and cannot be saved."},
         {ERROR_MORE_DATA, "More data is available."},
         {ERROR_NOACCESS, "Invalid access to memory location."},
         {ERROR_SWAPERROR, "Error performing inpage operation."},
         {ERROR_FILE_INVALID,
          "The volume for a file has been externally altered so that the opened file is no longer valid."},
+        {ERROR_CANT_ACCESS_FILE, "The file cannot be accessed by the system."},
     };
     if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer || size == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -1,6 +1,7 @@
 // Files and shared mappings on POSIX with CreateFileA's and MapViewOfFile's
 // results: handles are small heap objects, views are MAP_SHARED mappings.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -8,6 +9,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -18,10 +21,11 @@
 namespace {
 
 struct PosixHandle {
-    enum Kind { FILE, MAPPING } kind;
-    int fd;
+    enum Kind { FILE, MAPPING, PROCESS } kind;
+    int fd;          // -1 for a process
     bool writable;
     size_t size;     // mappings only: the length a view takes
+    pid_t pid;       // processes only
 };
 
 struct MappedView {
@@ -103,19 +107,43 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
     if (!ResolveDosPath(name, &path, &error))
         return FailWith<HANDLE>(error, INVALID_HANDLE_VALUE);
 
+    // A FIFO's open waits for the other end, and opening a device may act on
+    // it: neither is looked at beyond its name.
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        return FailWith<HANDLE>(ERROR_CANT_ACCESS_FILE, INVALID_HANDLE_VALUE);
+    if (DWORD fault = TakeFault(FileCall::Open).error)
+        return FailWith<HANDLE>(fault, INVALID_HANDLE_VALUE);
+
     bool writable = (access & GENERIC_WRITE) != 0;
-    int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    // O_NONBLOCK for a name that became a FIFO since the look; no regular
+    // file's reads or writes heed it.
+    int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     if (disposition == CREATE_NEW)
         flags |= O_CREAT | O_EXCL;
     int fd = open(path.c_str(), flags, 0666);
     if (fd < 0)
         return FailWith<HANDLE>(errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
-    struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const mode_t mode = fstat(fd, &st) == 0 ? st.st_mode : 0;
+    if (!S_ISREG(mode)) {
         close(fd);
-        return FailWith<HANDLE>(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        return FailWith<HANDLE>(S_ISDIR(mode) ? ERROR_ACCESS_DENIED : ERROR_CANT_ACCESS_FILE, INVALID_HANDLE_VALUE);
     }
-    return new PosixHandle{PosixHandle::FILE, fd, writable, 0};
+    return new PosixHandle{PosixHandle::FILE, fd, writable, 0, 0};
+}
+
+DWORD WINAPI GetFileType(HANDLE file)
+{
+    PosixHandle* h = AsHandle(file, PosixHandle::FILE);
+    struct stat st;
+    if (!h || fstat(h->fd, &st) != 0)
+        return FailWith<DWORD>(h ? Win32ErrorFromErrno(errno) : ERROR_INVALID_HANDLE, FILE_TYPE_UNKNOWN);
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+        return FILE_TYPE_DISK;
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return FILE_TYPE_CHAR;
+    return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ? FILE_TYPE_PIPE : FILE_TYPE_UNKNOWN;
 }
 
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
@@ -149,9 +177,10 @@ HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD prote
     PosixHandle* h = AsHandle(file, PosixHandle::FILE);
     if (!h)
         return FailWith<HANDLE>(ERROR_INVALID_HANDLE, nullptr);
-    if (protect != PAGE_READWRITE || sizeHigh != 0 || sizeLow != 0)
+    if ((protect != PAGE_READWRITE && protect != PAGE_READONLY) || sizeHigh != 0 || sizeLow != 0)
         return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
-    if (!h->writable)
+    const bool writable = protect == PAGE_READWRITE;
+    if (writable && !h->writable)
         return FailWith<HANDLE>(ERROR_ACCESS_DENIED, nullptr);
     struct stat st;
     if (fstat(h->fd, &st) != 0)
@@ -163,7 +192,7 @@ HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD prote
     int fd = dup(h->fd);
     if (fd < 0)
         return FailWith<HANDLE>(Win32ErrorFromErrno(errno), nullptr);
-    return new PosixHandle{PosixHandle::MAPPING, fd, true, static_cast<size_t>(st.st_size)};
+    return new PosixHandle{PosixHandle::MAPPING, fd, writable, static_cast<size_t>(st.st_size), 0};
 }
 
 LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
@@ -174,10 +203,13 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWOR
     PosixHandle* h = AsHandle(mapping, PosixHandle::MAPPING);
     if (!h)
         return FailWith<HANDLE>(ERROR_INVALID_HANDLE, nullptr);
-    if (access != FILE_MAP_ALL_ACCESS || offsetHigh != 0 || offsetLow != 0 ||
+    if ((access != FILE_MAP_ALL_ACCESS && access != FILE_MAP_READ) || offsetHigh != 0 || offsetLow != 0 ||
         (bytes != 0 && bytes != h->size))
         return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
-    void* view = mmap(nullptr, h->size, PROT_READ | PROT_WRITE, MAP_SHARED, h->fd, 0);
+    const bool writable = access == FILE_MAP_ALL_ACCESS;
+    if (writable && !h->writable)
+        return FailWith<HANDLE>(ERROR_ACCESS_DENIED, nullptr);
+    void* view = mmap(nullptr, h->size, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, h->fd, 0);
     if (view == MAP_FAILED)
         return FailWith<HANDLE>(Win32ErrorFromErrno(errno), nullptr);
     std::lock_guard<std::mutex> lock(g_viewsLock);
@@ -286,7 +318,8 @@ BOOL WINAPI CloseHandle(HANDLE handle)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    close(h->fd);
+    if (h->fd >= 0)
+        close(h->fd);
     delete h;
     if (DWORD fault = TakeFault(FileCall::Close).error) {
         SetLastError(fault);
@@ -299,4 +332,43 @@ int PosixFileDescriptor(HANDLE file)
 {
     PosixHandle* h = AsHandle(file, PosixHandle::FILE);
     return h ? h->fd : -1;
+}
+
+HANDLE WINAPI OpenProcess(DWORD access, BOOL, DWORD processId)
+{
+    const pid_t pid = static_cast<pid_t>(processId);
+    if (access != SYNCHRONIZE || pid <= 0 || static_cast<DWORD>(pid) != processId)
+        return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
+    if (kill(pid, 0) != 0 && errno != EPERM)
+        return FailWith<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);   // as Windows answers for no such process
+    return new PosixHandle{PosixHandle::PROCESS, -1, false, 0, pid};
+}
+
+namespace {
+
+// A process that ended but was not yet waited for still has its id.
+bool IsZombie(pid_t pid)
+{
+    char path[64], stat[512];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    FILE* f = std::fopen(path, "r");
+    if (!f)
+        return false;
+    const size_t n = std::fread(stat, 1, sizeof stat - 1, f);
+    std::fclose(f);
+    stat[n] = '\0';
+    const char* paren = std::strrchr(stat, ')');   // the command's name may hold anything
+    return paren && (paren[1] == ' ') && (paren[2] == 'Z' || paren[2] == 'X');
+}
+
+} // namespace
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD)
+{
+    PosixHandle* h = AsHandle(handle, PosixHandle::PROCESS);
+    if (!h)
+        return FailWith<DWORD>(ERROR_INVALID_HANDLE, WAIT_FAILED);
+    if ((kill(h->pid, 0) != 0 && errno == ESRCH) || IsZombie(h->pid))
+        return WAIT_OBJECT_0;
+    return WAIT_TIMEOUT;
 }

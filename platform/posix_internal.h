@@ -12,11 +12,14 @@ DWORD Win32ErrorFromErrno(int err);
 // $WINEPREFIX, else ~/.wine.
 std::string WinePrefix();
 
-// Resolves a DOS path as Wine would: "X:" through the prefix's dosdevices
-// links, '\' or '/' between components, each component matched without
-// regard to case; a path without a drive starts at the root. On failure
-// returns false with the Win32 error in *error (3 for a missing folder).
-// A missing last component is not an error here: the caller's open reports it.
+// The file a name given to the Win32 stand-ins stands for. A DOS path, one
+// that starts with "X:\" or "X:/" or with a backslash, resolves as Wine would:
+// "X:" through the prefix's dosdevices links (a backslash alone from the
+// root), '\' or '/' between components, each component matched without
+// regard to case. Any other name is the kernel's and is taken as it is. On
+// failure returns false with the Win32 error in *error (3 for a missing
+// folder). A missing last component is not an error here: the caller's open
+// reports it.
 bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error);
 
 enum class FileCall;

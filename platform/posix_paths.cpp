@@ -1,6 +1,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -103,10 +105,23 @@ struct DosPathParts {
     std::vector<std::string> parts;
 };
 
+bool StartsWithDrive(const char* path)
+{
+    return std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
+// What only a DOS path can be: a drive and its root, or the root of the
+// current drive, as a game folder without a drive leaves it. On Linux any
+// other name is the kernel's, backslashes and all.
+bool IsDosPath(const char* path)
+{
+    return StartsWithDrive(path) || path[0] == '\\';
+}
+
 bool SplitDosPath(const char* path, DosPathParts* split)
 {
     const char* rest = path;
-    if (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+    if (StartsWithDrive(path)) {
         split->base = WinePrefix() + "/dosdevices/" +
                       static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))) + ":";
         struct stat st;
@@ -154,10 +169,23 @@ size_t FindExisting(const DosPathParts& split, std::string* unixPath)
     return i;
 }
 
+// The existing components in their real case, then the rest as given.
+std::string FollowParts(const DosPathParts& split)
+{
+    std::string unixPath;
+    for (size_t i = FindExisting(split, &unixPath); i < split.parts.size(); ++i)
+        unixPath += "/" + split.parts[i];
+    return unixPath.empty() ? "/" : unixPath;
+}
+
 } // namespace
 
 bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error)
 {
+    if (!IsDosPath(path)) {
+        *unixPath = path;
+        return true;
+    }
     DosPathParts split;
     std::string found;
     size_t existing = 0;
@@ -174,10 +202,49 @@ bool ResolveDosPath(const char* path, std::string* unixPath, DWORD* error)
 std::string NativePath(const std::string& path)
 {
     DosPathParts split;
-    if (!SplitDosPath(path.c_str(), &split))
+    if (!IsDosPath(path.c_str()) || !SplitDosPath(path.c_str(), &split))
         return path;
-    std::string unixPath;
-    for (size_t i = FindExisting(split, &unixPath); i < split.parts.size(); ++i)
-        unixPath += "/" + split.parts[i];
-    return unixPath.empty() ? "/" : unixPath;
+    return FollowParts(split);
+}
+
+bool ArgumentPath(const std::string& argument, std::string* path)
+{
+    if (argument.empty())
+        return false;
+    // Only a drive makes a DOS path of an argument: "\\x" and "c:x" are names here.
+    if (StartsWithDrive(argument.c_str())) {
+        *path = NativePath(argument);
+        return true;
+    }
+    std::string full = argument;
+    if (argument[0] != '/') {
+        char cwd[4096];
+        if (!getcwd(cwd, sizeof cwd))
+            return false;
+        full = std::string(cwd) + "/" + argument;
+    }
+    // "." and empty components go, which names the same file; ".." stays for
+    // the kernel to follow, as after a link it is not the folder before it.
+    path->clear();
+    for (size_t start = 0, end; start < full.size(); start = end + 1) {
+        end = std::min(full.find('/', start), full.size());
+        const std::string part = full.substr(start, end - start);
+        if (!part.empty() && part != ".")
+            *path += "/" + part;
+    }
+    if (path->empty())
+        *path = "/";
+    return true;
+}
+
+std::string PathBelow(const std::string& folder, const char* dosRelative)
+{
+    if (IsDosPath(folder.c_str()))
+        return folder + "\\" + dosRelative;
+    DosPathParts split;
+    SplitDosPath(dosRelative, &split);
+    split.base = folder;
+    while (!split.base.empty() && split.base.back() == '/')
+        split.base.pop_back();
+    return FollowParts(split);
 }

@@ -1,12 +1,15 @@
 // Machine-wide registry values read from a Wine prefix's system.reg, the text
 // file in which Wine keeps HKEY_LOCAL_MACHINE. Read-only: the program never
 // writes the registry.
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -212,14 +215,52 @@ bool ParseValue(const std::string& line, HKEY__::Value* value)
 
 namespace {
 
-// Reads one key of HKLM. A 32-bit program on a 64-bit prefix (Wine's default
-// arch; the file's header says "#arch=win32" otherwise) sees HKLM\Software
-// through Wow6432Node.
-HKEY__* ReadKey(const char* subKey, bool view32)
+// The registry file's text. Only a regular file is read: a FIFO in its place
+// would keep the reader waiting for a writer that never comes.
+LSTATUS ReadRegistryFile(const std::string& path, std::string* text)
 {
-    std::ifstream in(WinePrefix() + "/system.reg");
-    if (!in)
-        return nullptr;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ERROR_CANT_ACCESS_FILE;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return static_cast<LSTATUS>(Win32ErrorFromErrno(errno));
+    LSTATUS status = ERROR_SUCCESS;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        status = ERROR_CANT_ACCESS_FILE;   // it changed since the look
+    char buffer[65536];
+    for (ssize_t n; status == ERROR_SUCCESS && (n = read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            text->append(buffer, static_cast<size_t>(n));
+        else if (errno != EINTR)
+            status = static_cast<LSTATUS>(Win32ErrorFromErrno(errno));
+    }
+    close(fd);
+    return status;
+}
+
+// The next line of `text` from `*at`, without its end; false past the end.
+bool NextLine(const std::string& text, size_t* at, std::string* line)
+{
+    if (*at >= text.size())
+        return false;
+    const size_t end = std::min(text.find('\n', *at), text.size());
+    line->assign(text, *at, end - *at);
+    *at = end + 1;
+    return true;
+}
+
+// Reads one key of HKLM into `*result`, which stays null when the file has no
+// such key. A 32-bit program on a 64-bit prefix (Wine's default arch; the
+// file's header says "#arch=win32" otherwise) sees HKLM\Software through
+// Wow6432Node.
+LSTATUS ReadKey(const char* subKey, bool view32, HKEY__** result)
+{
+    std::string text;
+    const LSTATUS status = ReadRegistryFile(WinePrefix() + "/system.reg", &text);
+    // No registry at all is a prefix without the key.
+    if (status != ERROR_SUCCESS)
+        return status == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : status;
 
     const bool underSoftware = strncasecmp(subKey, "SOFTWARE\\", 9) == 0;
     std::string wanted = subKey;
@@ -228,7 +269,7 @@ HKEY__* ReadKey(const char* subKey, bool view32)
 
     HKEY__* key = nullptr;
     std::string line, pending;
-    while (std::getline(in, line)) {
+    for (size_t at = 0; NextLine(text, &at, &line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (line == "#arch=win32")
@@ -255,7 +296,8 @@ HKEY__* ReadKey(const char* subKey, bool view32)
         if (key && ParseValue(line, &value))
             key->values.push_back(value);
     }
-    return key;
+    *result = key;
+    return ERROR_SUCCESS;
 }
 
 } // namespace
@@ -267,7 +309,9 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHK
     if (root != HKEY_LOCAL_MACHINE)
         return ERROR_FILE_NOT_FOUND;
     // Like a 64-bit program: its own view unless it asks for the other.
-    HKEY__* key = ReadKey(subKey, (access & KEY_WOW64_32KEY) != 0);
+    HKEY__* key = nullptr;
+    if (LSTATUS status = ReadKey(subKey, (access & KEY_WOW64_32KEY) != 0, &key))
+        return status;
     if (!key)
         return ERROR_FILE_NOT_FOUND;
     *result = key;

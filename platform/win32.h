@@ -33,10 +33,27 @@ typedef LONG LSTATUS;
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
+
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
 } FILETIME;
+
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
 typedef struct _BY_HANDLE_FILE_INFORMATION {
     DWORD dwFileAttributes;
@@ -53,9 +70,6 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 
 #define TRUE 1
 #define FALSE 0
-#ifndef MAX_PATH
-#define MAX_PATH 260
-#endif
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
@@ -71,6 +85,7 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 #define ERROR_INVALID_DATA 13L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_WRITE_PROTECT 19L
+#define ERROR_NO_MORE_FILES 18L
 #define ERROR_GEN_FAILURE 31L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_HANDLE_EOF 38L
@@ -80,10 +95,12 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_FILE_TOO_LARGE 223L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NOACCESS 998L
 #define ERROR_SWAPERROR 999L
 #define ERROR_FILE_INVALID 1006L
+#define ERROR_CANT_ACCESS_FILE 1920L
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -97,8 +114,18 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define PAGE_READONLY 0x02u
 #define PAGE_READWRITE 0x04u
+#define FILE_MAP_READ 0x0004u
 #define FILE_MAP_ALL_ACCESS 0xF001Fu
+#define FILE_TYPE_UNKNOWN 0x0000u
+#define FILE_TYPE_DISK 0x0001u
+#define FILE_TYPE_CHAR 0x0002u
+#define FILE_TYPE_PIPE 0x0003u
+#define SYNCHRONIZE 0x00100000u
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
 #define KEY_QUERY_VALUE 0x0001u
@@ -112,9 +139,14 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 void WINAPI SetLastError(DWORD code);
 DWORD WINAPI GetLastError();
 
+// Opens regular files and folders only, and never waits: a FIFO, socket or
+// device is refused with ERROR_CANT_ACCESS_FILE, as Windows refuses a Linux
+// one under WSL.
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
                           DWORD disposition, DWORD flags, HANDLE templateFile);
+DWORD WINAPI GetFileType(HANDLE file);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
+// PAGE_READONLY with FILE_MAP_READ, or PAGE_READWRITE with either access.
 HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES sa, DWORD protect,
                                  DWORD sizeHigh, DWORD sizeLow, LPCSTR name);
 LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
@@ -137,6 +169,13 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name);
 // A relative path is taken from the current folder; DOS paths are kept as they are.
 DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart);
 DWORD WINAPI GetCurrentProcessId();
+// SYNCHRONIZE access only; WaitForSingleObject answers at once (a timeout of 0).
+HANDLE WINAPI OpenProcess(DWORD access, BOOL inherit, DWORD processId);
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+// '*' and '?' in the last component; the names of one folder, in no order.
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindClose(HANDLE find);
 // FORMAT_MESSAGE_FROM_SYSTEM for the error numbers the platform layer leaves.
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
                             DWORD size, va_list* arguments);

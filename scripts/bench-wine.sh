@@ -3,6 +3,8 @@
 # list box, PreTranslateMessage per message, start-up against a bare dialog.
 # Runs the 32-bit build where this machine runs 32-bit programs, the 64-bit
 # build elsewhere (TURFWISE_NO_32BIT=1 picks it anyway), and says which.
+# Where qemu runs the 32-bit build, its times are the emulator's: only the
+# ratios measured side by side in the same run mean anything.
 # Builds what it needs in build/windows or build/windows64 (or
 # TURFWISE_BUILD_DIR); runs under Xvfb when there is no display.
 set -euo pipefail
@@ -22,4 +24,7 @@ if [ -n "${DISPLAY:-}" ]; then
     "${bench[@]}"
 else
     xvfb-run -a -s "-screen 0 1024x768x24" "${bench[@]}"
+fi
+if [ $arch = win32 ] && [ "$(i686_how)" = emulated ]; then
+    echo "Emulated by qemu-i386: these times are not comparable with a native run's; the ratios within this run are."
 fi

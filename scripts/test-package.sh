@@ -6,7 +6,8 @@
 # always, with the 64-bit release build's turfwise-cli.exe, as the package's
 # is 32-bit. Needs scripts/package.sh and the windows/windows64 builds first,
 # and a display. Writes each test program's gtest report to OUT/test-results
-# and the list of programs run, with their outcome, to OUT/junit.xml.
+# and the list of programs run, with their outcome, to OUT/junit-win32.xml and
+# OUT/junit-win64.xml.
 #   scripts/test-package.sh OUT
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -26,12 +27,12 @@ unzip -q "$zip" -d "$out/package"
 run() {
     local arch=$1 name=$2 test=$3 state=fail
     "$here/wine-run.sh" --arch="$arch" "$test" --gtest_output="xml:Z:$out/test-results/$name.xml" && state=run
-    printf '<testcase name="%s" status="%s">\n' "$name" $state >>"$out/junit.xml"
+    printf '<testcase name="%s" status="%s">\n' "$name" $state >>"$out/junit-$arch.xml"
 }
-: >"$out/junit.xml"
 for arch in win32 win64; do
     if [ $arch = win32 ]; then
         runs_32bit || { echo "32-bit package programs: not run, $(no_32bit_reason)"; continue; }
+        [ "$(i686_how)" = emulated ] && echo "32-bit package programs: emulated (qemu-i386)"
         build=build/windows exe=Turfwise.exe cli=$out/package/turfwise-cli.exe from="from the package"
     else
         build=build/windows64 exe=Turfwise64.exe cli=$out/$arch/cli/turfwise-cli.exe from="from the 64-bit release build"
@@ -40,6 +41,7 @@ for arch in win32 win64; do
     fi
     "$here/wine-prefix.sh" $arch || exit 1
     dir=$out/$arch
+    : >"$out/junit-$arch.xml"
     mkdir -p "$dir/tests/ui" "$dir/ui" "$dir/cli"
     cp "$out/package/$exe" "$dir/ui/" &&
         cp "$build/tests/ui/turfwise_exe_tests.exe" "$dir/tests/ui/" &&

@@ -10,13 +10,23 @@
 #   FUZZ_SECONDS=5 scripts/test.sh
 #   TURFWISE_NO_32BIT=1 scripts/test.sh  as on a machine that runs no 32-bit programs
 set -u
+{
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 cd "$root"
 jobs=$(nproc 2>/dev/null || echo 2)
 fuzz_seconds=${FUZZ_SECONDS:-30}
 
+# Where the time goes, a line per step, printed before the summary.
+declare -a times
+step_start=$SECONDS
+took() {
+    times+=("$(printf '%-34s %5d s' "$1" $((SECONDS - step_start)))")
+    step_start=$SECONDS
+}
+
 "$here/packages.sh" || exit 1
+took "install"
 . "$here/wine-env.sh"
 # Each Windows build picks its own prefix (build/wineprefix, build/wineprefix64).
 unset WINEPREFIX
@@ -149,31 +159,43 @@ mkdir -p build
 # --- native -----------------------------------------------------------------------
 echo "== native: build"
 if build native; then
+    took "native: build"
     echo "== native: tests"
     run_ctest native native build/native
+    took "native: tests"
 else
     build_failed native native
 fi
 
 # --- windows, 32-bit -----------------------------------------------------------------
-if runs_32bit; then i686_runs=1; else i686_runs=0; fi
+# The suites' names say how the 32-bit programs ran: natively, or through qemu.
+if runs_32bit; then
+    i686_runs=1 how=
+    [ "$(i686_how)" = emulated ] && how=" (emulated)"
+else
+    i686_runs=0 how=
+fi
 echo "== windows-i686: build"
 if build windows; then
+    took "windows-i686: build"
     if [ $i686_runs = 1 ]; then
         "$here/wine-prefix.sh" win32 || status=1
-        echo "== windows-i686: tests under Wine on $DISPLAY"
-        run_ctest windows-i686 windows build/windows
-        readonly_as_user windows-i686-user win32 build/windows
+        took "windows-i686: prefix"
+        echo "== windows-i686$how: tests under Wine on $DISPLAY"
+        run_ctest "windows-i686$how" windows build/windows
+        took "windows-i686$how: tests"
+        readonly_as_user "windows-i686-user$how" win32 build/windows
+        took "windows-i686-user$how"
     else
         echo "windows-i686: $(no_32bit_reason); checking the programs without running them"
-        summary+=("windows-i686: skipped (this machine runs no 32-bit programs)")
-        passed=0 failed=0
-        for exe in build/windows/ui/Turfwise.exe build/windows/cli/turfwise-cli.exe; do
-            [ -f "$exe" ] || [ "$exe" = build/windows/ui/Turfwise.exe ] || continue
-            if tests/ui/check_exe.sh "$exe" i686; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
-        done
-        add_summary windows-i686-static $passed $failed 0
+        summary+=("windows-i686: skipped ($(no_32bit_reason))")
     fi
+    passed=0 failed=0
+    for exe in build/windows/ui/Turfwise.exe build/windows/cli/turfwise-cli.exe; do
+        [ -f "$exe" ] || [ "$exe" = build/windows/ui/Turfwise.exe ] || continue
+        if tests/ui/check_exe.sh "$exe" i686; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    done
+    add_summary windows-i686-static $passed $failed 0
 else
     build_failed windows-i686 windows
 fi
@@ -181,10 +203,14 @@ fi
 # --- windows, 64-bit -----------------------------------------------------------------
 echo "== windows-x86_64: build"
 if build windows64; then
+    took "windows-x86_64: build"
     "$here/wine-prefix.sh" win64 || status=1
+    took "windows-x86_64: prefix"
     echo "== windows-x86_64: tests under 64-bit Wine on $DISPLAY"
     run_ctest windows-x86_64 windows64 build/windows64
+    took "windows-x86_64: tests"
     readonly_as_user windows-x86_64-user win64 build/windows64
+    took "windows-x86_64-user"
 else
     build_failed windows-x86_64 windows64
 fi
@@ -194,9 +220,16 @@ echo "== package"
 if "$here/package.sh" >build/package.log 2>&1; then
     tail -4 build/package.log
     add_summary package 1 0 0
+    took "package: release builds"
     # The shipped programs, not only the test builds' own.
     "$here/test-package.sh" "$root/build/package-tests"
-    report package-programs "$root/build/package-tests" "$root/build/package-tests/junit.xml"
+    if [ $i686_runs = 1 ]; then
+        report "package-programs-i686$how" "$root/build/package-tests" "$root/build/package-tests/junit-win32.xml"
+    else
+        summary+=("package-programs-i686: skipped ($(no_32bit_reason))")
+    fi
+    report package-programs-x86_64 "$root/build/package-tests" "$root/build/package-tests/junit-win64.xml"
+    took "package-programs"
 else
     tail -20 build/package.log
     echo "package: the release package was not made"
@@ -224,6 +257,8 @@ else
     add_summary fuzz 0 1 0
 fi
 
+took "fuzz"
+
 # The dialog as the tests at 96 and 192 DPI saw it, from each Windows build that ran.
 echo
 echo "== Screenshots"
@@ -235,6 +270,12 @@ for dir in build/windows build/windows64; do
 done
 
 echo
+echo "== Time"
+printf '%s\n' "${times[@]}"
+printf '%-34s %5d s\n' "all" $SECONDS
+
+echo
 echo "== Summary"
 printf '%s\n' "${summary[@]}"
 exit $status
+}

@@ -8,6 +8,7 @@
 #                        (build/wineprefix64-dpi192 and so on), as the DPI
 #                        holds for every program of a prefix.
 #   runs_32bit           true where this machine runs 32-bit programs
+#   i686_how             "native", or "emulated" where qemu-i386 runs them
 #   pick_build VERB      the build to run here: sets arch, preset and exe_name
 #                        (the 32-bit one where it runs) and says which
 # TURFWISE_NO_32BIT=1 makes runs_32bit false, to try the 64-bit-only path on a
@@ -22,12 +23,31 @@ runs_32bit() {
     [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
+# Where 32-bit x86 programs go to qemu's user-mode emulator (scripts/packages.sh
+# registers it on kernels that run none), the 32-bit build is emulated.
+i686_how() {
+    if grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null; then
+        echo emulated
+    else
+        echo native
+    fi
+}
+
 # Why the 64-bit build stands in for the 32-bit one, for the scripts' messages.
 no_32bit_reason() {
     case "${TURFWISE_NO_32BIT:-0}" in
-    0|"") echo "this machine runs no 32-bit programs" ;;
-    *)    echo "TURFWISE_NO_32BIT is set" ;;
+    0|"") ;;
+    *) echo "TURFWISE_NO_32BIT is set"; return ;;
     esac
+    if [ ! -e /usr/lib/wine/wine ]; then
+        echo "32-bit Wine (wine32:i386) is not installed"
+    elif [ "$(uname -m)" != x86_64 ]; then
+        echo "this machine runs no 32-bit x86 programs and has no emulator set up for them"
+    elif [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+        echo "this machine runs no 32-bit programs and qemu-i386 is not registered for them (scripts/packages.sh does it as root)"
+    else
+        echo "this machine runs no 32-bit programs, and qemu-i386 failed to run one"
+    fi
 }
 
 wine_use() {
@@ -74,7 +94,11 @@ valid_dpi() {
 pick_build() {
     if runs_32bit; then
         arch=win32 preset=windows exe_name=Turfwise.exe
-        echo "$1 the 32-bit build (Turfwise.exe)"
+        if [ "$(i686_how)" = emulated ]; then
+            echo "$1 the 32-bit build (Turfwise.exe), emulated: this machine runs 32-bit programs through qemu-i386"
+        else
+            echo "$1 the 32-bit build (Turfwise.exe)"
+        fi
     else
         arch=win64 preset=windows64 exe_name=Turfwise64.exe
         echo "$1 the 64-bit build (Turfwise64.exe): $(no_32bit_reason)"

@@ -73,6 +73,7 @@ TEST(ArgumentsTest, UsageErrorsNameWhatIsWrong)
         {{"set", "water", "--class"}, "--class: needs a value"},
         {{"reset", "--json"}, "reset: --json is for list only"},
         {{"restore", "--all"}, "restore: --water, --all, --class and --position are for list and set"},
+        {{"reset", "--water"}, "reset: --water, --all, --class and --position are for list and set"},
         {{"list", "--position", "1"}, "list: --all, --class and --position are for set"},
         {{"list", "--file", "a", "--game-folder", "b"}, "--file and --game-folder: name the file"},
     };

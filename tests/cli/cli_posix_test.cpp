@@ -1,5 +1,6 @@
 // turfwise-cli where a POSIX system decides: a class list the user may change
-// in a folder the user may not write, a class list on a full disk.
+// in a folder the user may not write, pipes where files should be, names as
+// the kernel reads them, and a class list on a full disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,9 +11,11 @@
 #include <vector>
 
 #include "tests/cli/cli_run.h"
-#include "tools/classlist_builder.h"
+#include "tests/support/fifo_watch.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/small_tmpfs.h"
+#include "tests/support/temp_dir.h"
+#include "tools/classlist_builder.h"
 
 namespace fs = std::filesystem;
 
@@ -43,6 +46,136 @@ TEST(CliPosixTest, BackupInAFolderTheUserMayNotWriteStopsTheChange)
     EXPECT_NE(ReadFileBytes(path), b.Bytes());
 
     chmod(folder.c_str(), 0755);
+    fs::remove_all(folder);
+}
+
+// The test's own current folder, for relative names, until it ends.
+class InFolder {
+public:
+    explicit InFolder(const std::string& folder) : before_(fs::current_path()) { fs::current_path(folder); }
+    ~InFolder() { fs::current_path(before_); }
+
+private:
+    fs::path before_;
+};
+
+TEST(CliPosixTest, FileAndGameFolderAreNamedAsTheKernelNamesThem)
+{
+    RegisteredGame game;   // drive C: of its own prefix, for what a DOS rule would reach
+    TempDir tmp;
+    ClassListBuilder b;
+    b.AddTexturedClass(0, 1, "GRASS000.BMP");
+    b.AddEnd();
+    const std::vector<uint8_t> grass = b.Bytes();
+    auto changed = [&](const std::string& path) { return ReadFileBytes(path) != grass; };
+
+    // Each argument names the first file; a DOS reading of it names the second.
+    const struct {
+        const char* argument;
+        const char* meant;
+        std::string other;
+    } cases[] = {
+        {"x\\y/CLASSLIST.BGL", "x\\y/CLASSLIST.BGL", tmp / "x/y/CLASSLIST.BGL"},
+        {"c:CLASSLIST.BGL", "c:CLASSLIST.BGL", game.Folder() + "/../../CLASSLIST.BGL"},
+        {"link/../CLASSLIST.BGL", "a/CLASSLIST.BGL", tmp / "CLASSLIST.BGL"},
+    };
+    fs::create_directories(tmp / "a/b");
+    fs::create_directory_symlink(tmp / "a/b", tmp / "link");
+    InFolder inTmp(tmp.path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        const std::string meant = tmp.Write(c.meant, grass);
+        fs::create_directories(fs::path(c.other).parent_path());
+        WriteFileBytes(c.other, grass);
+        CliRun run = RunCli({"set", "water", "--all", "--no-backup", "--file", c.argument});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(changed(meant));
+        EXPECT_FALSE(changed(c.other));
+        // Relative or absolute alike.
+        WriteFileBytes(meant, grass);
+        run = RunCli({"set", "water", "--all", "--no-backup", "--file", tmp / c.argument});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(changed(meant));
+        EXPECT_FALSE(changed(c.other));
+    }
+
+    // Below a game folder the scenery folders and the file are found whatever
+    // their case, and the backup takes the file's own name.
+    const std::string inGame = tmp.Write("G\\ame/scenery/all/SCENERY/classlist.bgl", grass);
+    CliRun run = RunCli({"set", "water", "--all", "--game-folder", tmp / "G\\ame"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(changed(inGame));
+    EXPECT_EQ(ReadFileBytes(inGame + ".bak"), grass);
+    EXPECT_EQ(run.out.rfind("Backup saved as " + inGame + ".bak\n", 0), 0u) << run.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(inGame).parent_path()), fs::directory_iterator()), 2);
+
+    // A name that starts with a drive is a DOS path, through the prefix's drives.
+    WriteFileBytes(game.ClassListPath(), grass);
+    run = RunCli({"set", "water", "--all", "--no-backup", "--file", "c:/games/cfs\\SCENERY\\all\\scenery\\classlist.bgl"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(changed(game.ClassListPath()));
+}
+
+} // namespace
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(CliPosixTest, APipeWhereAFileShouldBeIsRefusedAtOnce)
+{
+    const std::string folder = (fs::temp_directory_path() / ("turfwise-cli-fifo-" + std::to_string(getpid()))).string();
+    const std::string path = folder + "/CLASSLIST.BGL";
+    fs::create_directories(folder);
+    ClassListBuilder b;
+    b.AddTexturedClass(0, 1, "GRASS000.BMP");
+    b.AddEnd();
+    {
+        FifoWatch fifo(path);
+        ASSERT_TRUE(fifo.made());
+        for (const char* command : {"list", "set"}) {
+            CliRun run = command == std::string("list") ? RunCli({"list", "--file", path})
+                                                        : RunCli({"set", "water", "--all", "--file", path});
+            EXPECT_EQ(run.exitCode, 2) << command;
+            EXPECT_TRUE(Contains(run.err, path + ": cannot open and map the class list (not a regular file; error 1920"))
+                << run.err;
+        }
+        EXPECT_FALSE(fifo.opened());
+    }
+    fs::remove(path);
+    ASSERT_TRUE(b.WriteFile(path));
+    {
+        FifoWatch fifo(path + ".bak");
+        CliRun set = RunCli({"set", "water", "--all", "--file", path});
+        EXPECT_EQ(set.exitCode, 2);
+        EXPECT_TRUE(Contains(set.err, path + ".bak: not a backup of " + path + ": it is not a regular file")) << set.err;
+        CliRun restore = RunCli({"restore", "--file", path});
+        EXPECT_EQ(restore.exitCode, 2);
+        EXPECT_TRUE(Contains(restore.err, path + ".bak: cannot read the backup (not a regular file; error 1920"))
+            << restore.err;
+        EXPECT_FALSE(fifo.opened());
+    }
+    EXPECT_EQ(ReadFileBytes(path), b.Bytes());
+
+    // The Wine prefix's registry, where the game's folder is looked up.
+    const char* old = std::getenv("WINEPREFIX");
+    const std::string kept = old ? old : "";
+    setenv("WINEPREFIX", folder.c_str(), 1);
+    {
+        FifoWatch fifo(folder + "/system.reg");
+        CliRun list = RunCli({"list"});
+        EXPECT_EQ(list.exitCode, 2);
+        EXPECT_TRUE(Contains(list.err, "cannot locate Combat Flight Simulator")) << list.err;
+        EXPECT_TRUE(Contains(list.err, "(not a regular file; error 1920")) << list.err;
+        EXPECT_FALSE(fifo.opened());
+    }
+    if (old)
+        setenv("WINEPREFIX", kept.c_str(), 1);
+    else
+        unsetenv("WINEPREFIX");
     fs::remove_all(folder);
 }
 

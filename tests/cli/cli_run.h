@@ -19,6 +19,10 @@ CliRun RunCli(const std::vector<std::string>& args, bool unprivileged = false);
 // (Windows programs under Wine run by root).
 bool MakeReadOnly(const std::string& path);
 
+// Makes `path` a file of `size` bytes that takes (almost) no disk; false when
+// the system cannot.
+bool MakeSparseFile(const std::string& path, unsigned long long size);
+
 // A game folder named by the game's registry entry for as long as it lives:
 // natively in a Wine prefix of its own ($WINEPREFIX), under Windows in the
 // machine's registry. Without one, the lookup finds no entry.

@@ -112,6 +112,14 @@ bool MakeReadOnly(const std::string& path)
     return chmod(path.c_str(), 0444) == 0;
 }
 
+bool MakeSparseFile(const std::string& path, unsigned long long size)
+{
+    std::error_code error;
+    std::ofstream(path, std::ios::binary | std::ios::app).close();
+    fs::resize_file(path, size, error);
+    return !error;
+}
+
 struct RegisteredGame::Impl {
     std::string prefix = Scratch("turfwise-prefix");
 };

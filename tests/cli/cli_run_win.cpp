@@ -114,6 +114,20 @@ bool MakeReadOnly(const std::string& path)
     return false;
 }
 
+bool MakeSparseFile(const std::string& path, unsigned long long size)
+{
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    // Not the sparse attribute: Wine's files are sparse on Linux anyway, and
+    // a file past 4 GiB on NTFS costs its size only once written.
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool made = ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+    ::CloseHandle(file);
+    return made;
+}
+
 struct RegisteredGame::Impl {
     GameFolder game;
 };

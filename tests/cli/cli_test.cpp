@@ -124,10 +124,12 @@ TEST_F(CliTest, ListPrintsTheDialogsLinesAndJsonWithEveryField)
     b.AddTexturedClass(10, WATER, "WATER000.BMP");
     b.AddTexturedClass(11, CITY, "CITY001.BMP", 3);
     b.AddTexturedClass(12, 8, "ODD\x80\xE9.BMP");   // Windows-1252: the euro sign, e acute
-    // The last name runs off the end of the file without its zero byte.
+    const size_t outside = b.AddClass(14, GRASS, 1 << 20);   // its texture list lies past the end
+    // The last name runs to the end of the file without its zero byte; its
+    // record ends there, so the file is whole.
     const size_t last = b.AddClass(13, WATER, 10);
     b.AddTextureList(1);
-    b.AddRaw({0x43, 0x00, 40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'X', 'Y'});
+    b.AddRaw({0x43, 0x00, 14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'X', 'Y'});
     WriteFileBytes(path_, b.Bytes());
 
 #ifdef _WIN32
@@ -140,8 +142,10 @@ TEST_F(CliTest, ListPrintsTheDialogsLinesAndJsonWithEveryField)
     EXPECT_EQ(Lines(all.out), (std::vector<std::string>{" 10 [1] WATER000.BMP Type= Water",
                                                          " 11 [3] CITY001.BMP Type= City",
                                                          " 12 [1] " + odd + " Type= UNKNOWN(8)",
+                                                         " 14 [?] ERROR:57 Type= Grass",
                                                          " 13 [1] ERROR:57 Type= Water"}));
-    EXPECT_EQ(all.err, "");
+    EXPECT_TRUE(Contains(all.err, "offset " + std::to_string(outside) + ": its texture list is outside the file"))
+        << all.err;
     CliRun water = Run({"list", "--water"});
     EXPECT_EQ(Lines(water.out), (std::vector<std::string>{" 10 [1] WATER000.BMP Type= Water",
                                                            " 13 [1] ERROR:57 Type= Water"}));
@@ -149,20 +153,46 @@ TEST_F(CliTest, ListPrintsTheDialogsLinesAndJsonWithEveryField)
     CliRun json = Run({"list", "--json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     const nlohmann::json parsed = nlohmann::json::parse(json.out);
-    ASSERT_EQ(parsed.size(), 4u);
+    ASSERT_EQ(parsed.size(), 5u);
     EXPECT_EQ(parsed[1], nlohmann::json({{"position", 1}, {"offset", 64 + 10 + 6 + 2 + 13 + 12}, {"class", 11},
                                           {"entries", 3}, {"texture", "CITY001.BMP"}, {"surfaceType", CITY},
                                           {"surfaceTypeName", "City"}}));
     EXPECT_EQ(parsed[2]["texture"], "ODD\u20ac\u00e9.BMP");   // UTF-8 in every build
     EXPECT_EQ(parsed[2]["surfaceTypeName"], "UNKNOWN(8)");
-    EXPECT_EQ(parsed[3]["offset"], last);
-    EXPECT_EQ(parsed[3]["texture"], nullptr);
-    EXPECT_EQ(parsed[3]["textureError"], 87);
+    EXPECT_EQ(parsed[3], nlohmann::json({{"position", 3}, {"offset", outside}, {"class", 14}, {"entries", nullptr},
+                                          {"textureError", 87}, {"texture", nullptr}, {"surfaceType", GRASS},
+                                          {"surfaceTypeName", "Grass"}}));
+    EXPECT_EQ(parsed[4]["offset"], last);
+    EXPECT_EQ(parsed[4]["texture"], nullptr);
+    EXPECT_EQ(parsed[4]["textureError"], 87);
 
     CliRun waterJson = Run({"list", "--water", "--json"});
     const nlohmann::json waterParsed = nlohmann::json::parse(waterJson.out);
     ASSERT_EQ(waterParsed.size(), 2u);
-    EXPECT_EQ(waterParsed[1]["position"], 3);   // its place among all classes
+    EXPECT_EQ(waterParsed[1]["position"], 4);   // its place among all classes
+}
+
+TEST_F(CliTest, ControlCharactersInTextureNamesReachTheTerminalOnlyAsEscapes)
+{
+    // A name that would retitle the terminal, ring its bell and print a line
+    // of its own, and the five bytes Windows-1252 leaves undefined, which
+    // stand for the C1 controls U+0081 to U+009D.
+    ClassListBuilder b;
+    b.AddTexturedClass(10, WATER, "A\x1B]0;T\x07" "B\nC\rD\tE\x7F\x81\x8D\x8F\x90\x9D.BMP");
+    b.AddTexturedClass(11, CITY, "CITY001.BMP");
+    b.AddEnd();
+    WriteFileBytes(path_, b.Bytes());
+
+    CliRun text = Run({"list"});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_EQ(text.out, " 10 [1] A\\x1B]0;T\\x07B\\x0AC\\x0DD\\x09E\\x7F\\x81\\x8D\\x8F\\x90\\x9D.BMP Type= Water\n"
+                        " 11 [1] CITY001.BMP Type= City\n");
+
+    // JSON escapes them its own way already, and keeps the characters.
+    CliRun json = Run({"list", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(nlohmann::json::parse(json.out)[0]["texture"],
+              "A\x1B]0;T\x07" "B\nC\rD\tE\x7F\u0081\u008D\u008F\u0090\u009D.BMP");
 }
 
 // ---- set and reset -------------------------------------------------------------
@@ -186,6 +216,19 @@ TEST_F(CliTest, SetChangesOnlyTheSelectedSurfaceTypesAsAUnionOfSelectors)
     for (size_t i = 0; i < 7; ++i)
         allWater.push_back({i, WATER});
     EXPECT_EQ(ReadFileBytes(path_), WithTypes(list.bytes, list, allWater));
+}
+
+TEST_F(CliTest, SetOnClassesThatHaveTheTypeAlreadyChangesNothing)
+{
+    ClassList list = Use({GRASS, CITY, WATER});
+    CliRun same = Run({"set", "city", "--class", "11"});
+    EXPECT_EQ(same.exitCode, 0) << same.err;
+    EXPECT_EQ(same.out, "Nothing to change.\n");
+    CliRun some = Run({"set", "city", "--class", "10-11", "--no-backup"});
+    EXPECT_EQ(some.exitCode, 0) << some.err;
+    EXPECT_EQ(some.out, "position 0, class 10: Grass -> City\n1 class changed.\n");
+    EXPECT_EQ(ReadFileBytes(path_), WithTypes(list.bytes, list, {{0, CITY}}));
+    EXPECT_FALSE(fs::exists(Backup()));
 }
 
 TEST_F(CliTest, SetTakesAChoiceByNameOrCodeAndRefusesTheRest)
@@ -268,7 +311,7 @@ TEST_F(CliTest, BackupIsTheFileBeforeTheFirstChangeAndIsNeverReplaced)
 
     CliRun first = Run({"set", "Water", "--class", "10"});
     EXPECT_EQ(first.exitCode, 0) << first.err;
-    EXPECT_TRUE(Contains(first.out, "Backup saved as " + Backup())) << first.out;
+    EXPECT_EQ(first.out, "Backup saved as " + Backup() + "\nposition 0, class 10: Grass -> Water\n1 class changed.\n");
     EXPECT_EQ(ReadFileBytes(Backup()), list.bytes);
     const std::vector<uint8_t> afterFirst = WithTypes(list.bytes, list, {{0, WATER}});
     EXPECT_EQ(ReadFileBytes(path_), afterFirst);
@@ -321,6 +364,7 @@ TEST_F(CliTest, NoBackupSkipsItAndABackupThatCannotBeWrittenStopsTheChange)
         WriteFileBytes(Backup(), c.bytes);
         CliRun run = Run({"set", "city", "--all"});
         EXPECT_EQ(run.exitCode, 2) << c.what;
+        EXPECT_EQ(run.out, "") << c.what;   // no "Grass -> City" that reads as done
         EXPECT_TRUE(Contains(run.err, Backup() + ": not a backup of " + path_ + ": " + c.why)) << run.err;
         EXPECT_TRUE(Contains(run.err, "Rename or delete it to start a new backup")) << run.err;
         EXPECT_EQ(ReadFileBytes(path_), list.bytes) << c.what;
@@ -331,7 +375,8 @@ TEST_F(CliTest, NoBackupSkipsItAndABackupThatCannotBeWrittenStopsTheChange)
     fs::create_directory(Backup());
     CliRun folder = Run({"set", "city", "--all"});
     EXPECT_EQ(folder.exitCode, 2);
-    EXPECT_TRUE(Contains(folder.err, Backup() + ": not a backup of " + path_ + ": it is not a file")) << folder.err;
+    EXPECT_TRUE(Contains(folder.err, Backup() + ": not a backup of " + path_ + ": it is not a regular file"))
+        << folder.err;
     EXPECT_EQ(ReadFileBytes(path_), list.bytes);
     EXPECT_TRUE(fs::is_directory(Backup()));
 
@@ -434,6 +479,56 @@ TEST_F(CliTest, DamagedFileIsListedUpToTheDamageAndChangedOnlyWithForce)
     EXPECT_TRUE(Contains(full.err, "more than 1024 texture classes (error 8)")) << full.err;
 }
 
+// A record that runs past the end of the file means the file was cut short or
+// a length was damaged: the classes after it are lost to every reader.
+TEST_F(CliTest, ARecordThatRunsPastTheEndOfTheFileIsDamage)
+{
+    const ClassList whole = MakeClassList({WATER, CITY, FOREST});
+    const size_t size = whole.bytes.size();
+    const size_t lastName = whole.classes[2] + 10 + 8;   // after its class and texture list records
+    const size_t eleven = size - 2 - 11;                   // the 11-byte record before the end record
+    std::vector<uint8_t> longRecord(62, 0);               // 1 MiB long, in the middle of the file
+    longRecord[0] = 0x01;
+    longRecord[58 + 2] = 0x10;
+    const ClassList hiding = MakeClassList({WATER, CITY, FOREST}, longRecord);
+    const size_t hidingAt = hiding.classes[1] + 10 + 8 + 24 + 11;
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        size_t damageAt;   // 0: none
+        size_t classes;
+    } cases[] = {
+        {"cut after a whole record", {whole.bytes.begin(), whole.bytes.end() - 2}, 0, 3},
+        {"cut with one byte left over", {whole.bytes.begin(), whole.bytes.end() - 1}, 0, 3},
+        {"cut in a texture name", {whole.bytes.begin(), whole.bytes.begin() + lastName + 15}, lastName, 3},
+        {"cut in an 11-byte record", {whole.bytes.begin(), whole.bytes.begin() + eleven + 6}, eleven, 3},
+        {"a length that hides the classes after it", hiding.bytes, hidingAt, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFileBytes(path_, c.bytes);
+        CliRun listed = Run({"list"});
+        EXPECT_EQ(Lines(listed.out).size(), c.classes) << listed.out;
+        if (!c.damageAt) {
+            EXPECT_EQ(listed.exitCode, 0) << listed.err;
+            EXPECT_EQ(listed.err, "");
+            continue;
+        }
+        EXPECT_EQ(listed.exitCode, 3);
+        EXPECT_TRUE(Contains(listed.err, "stopped at offset " + std::to_string(c.damageAt) + " ")) << listed.err;
+        EXPECT_TRUE(Contains(listed.err, "runs past the end of the file")) << listed.err;
+        CliRun refused = Run({"set", "grass", "--all"});
+        EXPECT_EQ(refused.exitCode, 3);
+        EXPECT_TRUE(Contains(refused.err, "refused")) << refused.err;
+        EXPECT_EQ(ReadFileBytes(path_), c.bytes);
+        EXPECT_FALSE(fs::exists(Backup()));
+    }
+    // The classes before the damage (here the last case's) can still be changed on purpose.
+    CliRun forced = Run({"set", "grass", "--all", "--force"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_TRUE(Contains(forced.out, "2 classes changed.")) << forced.out;
+}
+
 // ---- which file, and failures ---------------------------------------------------
 
 TEST_F(CliTest, FindsTheClassListThroughTheGamesRegistryEntryOrItsFolder)
@@ -465,18 +560,74 @@ TEST_F(CliTest, MissingFileIsExitTwoNamingTheFileAndTheError)
     EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 2: ")) << run.err;
     CliRun empty = (WriteFileBytes(path_, {}), Run({"list"}));
     EXPECT_EQ(empty.exitCode, 2) << empty.err;
+    EXPECT_TRUE(Contains(empty.err, path_ + ": the file is empty")) << empty.err;
+    EXPECT_FALSE(Contains(empty.err, "externally altered")) << empty.err;
 }
 
-TEST_F(CliTest, ReadOnlyFileIsExitTwoAndUnchanged)
+TEST_F(CliTest, ReadOnlyFileIsListedAndDryRunButNeverChanged)
 {
-    ClassList list = Use({GRASS});
+    ClassList list = Use({GRASS, WATER});
+    const std::vector<uint8_t> backup = WithTypes(list.bytes, list, {{0, CITY}});
+    WriteFileBytes(Backup(), backup);
     if (!MakeReadOnly(path_))
         GTEST_SKIP() << "this system lets the program write read-only files (Wine run by root)";
-    std::vector<std::string> args{"set", "water", "--all", "--file", path_};
-    CliRun run = RunCli(args, /*unprivileged=*/true);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 5: ")) << run.err;
+    // Looking needs no write access.
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } looks[] = {
+        {{"list"}, " 10 [1] " + RealisticTextureName(0, GRASS) + " Type= Grass\n"},
+        {{"list", "--json"}, "\"class\": 11"},
+        {{"set", "city", "--all", "--dry-run"}, "2 classes would change; nothing was written (--dry-run).\n"},
+        {{"reset", "--dry-run"}, "nothing was written (--dry-run)"},
+        {{"restore", "--dry-run"}, "position 0, class 10: Grass -> City\n"},
+    };
+    for (const auto& look : looks) {
+        std::vector<std::string> args = look.args;
+        args.insert(args.end(), {"--file", path_});
+        CliRun run = RunCli(args, /*unprivileged=*/true);
+        EXPECT_EQ(run.exitCode, 0) << args[0] << ": " << run.err;
+        EXPECT_TRUE(Contains(run.out, look.out)) << args[0] << ": " << run.out;
+    }
+    for (const std::vector<std::string>& change : {std::vector<std::string>{"set", "water", "--all"},
+                                                    std::vector<std::string>{"restore"}}) {
+        std::vector<std::string> args = change;
+        args.insert(args.end(), {"--file", path_});
+        CliRun run = RunCli(args, /*unprivileged=*/true);
+        EXPECT_EQ(run.exitCode, 2) << change[0];
+        EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (error 5: ")) << run.err;
+    }
     EXPECT_EQ(ReadFileBytes(path_), list.bytes);
+    EXPECT_EQ(ReadFileBytes(Backup()), backup);
+}
+
+TEST_F(CliTest, FilesOfGigabytesAreJudgedByTheirSizeWithoutBeingRead)
+{
+    ClassList list = Use({GRASS, WATER});
+    if (!MakeSparseFile(Backup(), 5000000000ull))
+        GTEST_SKIP() << "no sparse files here";
+    CliRun set = Run({"set", "city", "--all"});
+    EXPECT_EQ(set.exitCode, 2);
+    EXPECT_TRUE(Contains(set.err, Backup() + ": not a backup of " + path_ + ": it is 5000000000 bytes and the class "
+                                                                              "list " + std::to_string(list.bytes.size())))
+        << set.err;
+    CliRun restore = Run({"restore"});
+    EXPECT_EQ(restore.exitCode, 2);
+    EXPECT_TRUE(Contains(restore.err, Backup() + ": cannot read the backup (the file is 4 GiB or more; error 223: "))
+        << restore.err;
+    EXPECT_EQ(ReadFileBytes(path_), list.bytes);
+
+    // A class list past 4 GiB whose low 32 bits are a small file's size.
+    fs::remove(Backup());
+    ASSERT_TRUE(MakeSparseFile(path_, (1ull << 32) + list.bytes.size()));
+    for (const char* command : {"list", "set"}) {
+        CliRun run = command == std::string("list") ? Run({"list"}) : Run({"set", "city", "--all"});
+        EXPECT_EQ(run.exitCode, 2) << command;
+        EXPECT_TRUE(Contains(run.err, path_ + ": cannot open and map the class list (the file is 4 GiB or more; "
+                                              "error 223: "))
+            << run.err;
+        EXPECT_EQ(run.out, "") << command;
+    }
     EXPECT_FALSE(fs::exists(Backup()));
 }
 

@@ -55,6 +55,22 @@ TEST_F(CommandsTest, ADryRunLeavesTheFileAndItsTablesAsTheyWere)
     EXPECT_EQ(ReadFileBytes(path_), bytes_);
 }
 
+TEST_F(CommandsTest, ABackupThatCannotBeWrittenLeavesNoLineThatReadsAsAChange)
+{
+    Selection all;
+    all.all = true;
+    FailNextFileCall(FileCall::Write, ERROR_DISK_FULL);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Set(CommonOptions(), all, SURFACE_WATER, path_), EXIT_FILE_ERROR);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out, "");
+    EXPECT_NE(err.find("(error 112"), std::string::npos) << err;
+    EXPECT_NE(err.find("nothing was changed"), std::string::npos) << err;
+    EXPECT_EQ(ReadFileBytes(path_), bytes_);
+}
+
 TEST_F(CommandsTest, AChangeThatCannotBeFlushedIsAFileErrorNotASuccess)
 {
     Selection first;

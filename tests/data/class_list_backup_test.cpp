@@ -3,6 +3,10 @@
 #include "data/class_list_backup.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +15,7 @@
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
 #include "platform/posix_file_faults.h"
+#include "tests/support/fifo_watch.h"
 #include "tests/support/temp_dir.h"
 #include "tools/classlist_builder.h"
 
@@ -152,6 +157,126 @@ TEST_F(ClassListBackupTest, AnythingElseUnderTheNameIsLeftAsItIsAndNoBackupIsHad
     EXPECT_FALSE(fs::exists(tmp_ / "nowhere"));
     EXPECT_EQ(ReadFileBytes(path_), bytes_);
     EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+}
+
+TEST_F(ClassListBackupTest, APipeSocketOrDeviceUnderTheNameIsNoBackupAndIsNeverOpened)
+{
+    {
+        FifoWatch fifo(backup_);
+        ASSERT_TRUE(fifo.made());
+        BackupComparison found;
+        EXPECT_EQ(Backup(&found), 0);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+        EXPECT_EQ(found.mismatch, BACKUP_NOT_A_FILE);
+        ClassListBackup read{};
+        EXPECT_EQ(ReadClassListBackup(path_.c_str(), &read), 0);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_CANT_ACCESS_FILE));
+        FreeClassListBackup(&read);
+        EXPECT_FALSE(fifo.opened());
+    }
+    EXPECT_EQ(fs::status(backup_).type(), fs::file_type::fifo);
+    fs::remove(backup_);
+
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(backup_.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, backup_.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    BackupComparison found;
+    EXPECT_EQ(Backup(&found), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+    EXPECT_EQ(found.mismatch, BACKUP_NOT_A_FILE);
+    close(listener);
+    fs::remove(backup_);
+
+    fs::create_symlink("/dev/null", backup_);
+    EXPECT_EQ(Backup(&found), 0);
+    EXPECT_EQ(found.mismatch, BACKUP_NOT_A_FILE);
+    EXPECT_EQ(ReadFileBytes(path_), bytes_);
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", "CLASSLIST.BGL.bak"}));
+}
+
+TEST_F(ClassListBackupTest, AFileOfAnotherSizeIsJudgedByItsSizeWithoutReadingAByte)
+{
+    const struct {
+        uint64_t size;
+        DWORD low, high;
+    } cases[] = {
+        {bytes_.size() + 1, DWORD(bytes_.size() + 1), 0},
+        {3000000000ull, 3000000000u, 0},
+        {(1ull << 32) + bytes_.size(), DWORD(bytes_.size()), 1},   // the low word alone would match
+    };
+    for (const auto& c : cases) {
+        tmp_.Write("CLASSLIST.BGL.bak", {});
+        fs::resize_file(backup_, c.size);   // sparse: no disk, and no time to read
+        FailNextFileCall(FileCall::Read, ERROR_GEN_FAILURE);
+        BackupComparison found;
+        EXPECT_EQ(Backup(&found), 0) << c.size;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS)) << c.size;
+        EXPECT_EQ(found.mismatch, BACKUP_OTHER_SIZE) << c.size;
+        EXPECT_EQ(found.size, c.low) << c.size;
+        EXPECT_EQ(found.sizeHigh, c.high) << c.size;
+        FailNextFileCall(FileCall::Read, 0);
+        EXPECT_EQ(fs::file_size(backup_), c.size);
+    }
+    ClassListBackup read{};
+    EXPECT_EQ(ReadClassListBackup(path_.c_str(), &read), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_TOO_LARGE));
+    EXPECT_EQ(read.bytes, nullptr);
+    FreeClassListBackup(&read);
+}
+
+TEST_F(ClassListBackupTest, ACopyLeftByAProgramKilledBeforeItsRenameIsRemovedByTheNextBackup)
+{
+    // Killed for real between writing its copy and renaming it.
+    const pid_t killed = fork();
+    ASSERT_GE(killed, 0);
+    if (killed == 0) {
+        BeforeNextFileCall(FileCall::Move, [] { kill(getpid(), SIGKILL); });
+        char path[BACKUP_PATH_SIZE];
+        BackupComparison found;
+        BackupClassList(file_.get(), path_.c_str(), path, &found);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(killed, &status, 0), killed);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    const std::string left = "CLASSLIST.BGL.bak." + std::to_string(killed) + ".tmp";
+    ASSERT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", left}));
+    EXPECT_EQ(ReadFileBytes(tmp_ / left), bytes_);
+
+    // A running program's copy, and names that are no copy of ours, stay.
+    const pid_t running = fork();
+    ASSERT_GE(running, 0);
+    if (running == 0) {
+        pause();
+        _exit(0);
+    }
+    const std::string theirs = "CLASSLIST.BGL.bak." + std::to_string(running) + ".tmp";
+    tmp_.Write(theirs, {1, 2});
+    const std::vector<std::string> others = {"CLASSLIST.BGL.bak.1x.tmp", "CLASSLIST.BGL.bak..tmp",
+                                             "CLASSLIST.BGL.bak." + std::to_string(killed) + ".tmp.keep",
+                                             "OTHER.BGL.bak." + std::to_string(killed) + ".tmp"};
+    for (const std::string& name : others)
+        tmp_.Write(name, {3});
+    // Nor is a folder of such a name.
+    fs::create_directory(tmp_ / ("CLASSLIST.BGL.bak.99999999.tmp"));
+
+    ASSERT_EQ(Backup(), 1);
+    std::vector<std::string> expected = {"CLASSLIST.BGL", "CLASSLIST.BGL.bak", theirs,
+                                         "CLASSLIST.BGL.bak.99999999.tmp"};
+    expected.insert(expected.end(), others.begin(), others.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Folder(), expected);
+    EXPECT_EQ(ReadFileBytes(tmp_ / theirs), (std::vector<uint8_t>{1, 2}));
+
+    // Once it has ended, the next backup, kept or made, removes its copy too.
+    kill(running, SIGKILL);
+    waitpid(running, &status, 0);
+    ASSERT_EQ(Backup(), 1);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    EXPECT_FALSE(fs::exists(tmp_ / theirs));
 }
 
 TEST_F(ClassListBackupTest, FailuresWhileWritingLeaveNoBackupAndNoTemporaryFile)

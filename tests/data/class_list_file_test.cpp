@@ -3,15 +3,19 @@
 #include "data/class_list_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "platform/posix_file_faults.h"
+#include "tests/support/fifo_watch.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -159,9 +163,11 @@ TEST_F(ClassListFileTest, OpenFindsTheFileWhateverItsCaseOnDisk)
     EXPECT_EQ(ReadFileBytes(onDisk), expected);
     std::memset(&file_, 0, sizeof file_);
 
-    // A plain POSIX folder works as the game folder too.
+    // A game folder without a drive starts at the root of the file system.
+    std::string rootless = tmp_ / "drive_c/games/CFS";
+    std::replace(rootless.begin(), rootless.end(), '/', '\\');
     std::strcpy(file_.fileName, "CLASSLIST.BGL");
-    std::snprintf(file_.gameFolder, sizeof file_.gameFolder, "%s", (tmp_ / "drive_c/Games/CFS").c_str());
+    std::snprintf(file_.gameFolder, sizeof file_.gameFolder, "%s", rootless.c_str());
     ASSERT_EQ(OpenClassList(&file_), 1) << GetLastError();
     EXPECT_EQ(file_.view[4], 0x0A);
 }
@@ -275,6 +281,106 @@ TEST_F(ClassListFileTest, ReadOnlyFileIsRefused)
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// How the view of an open is mapped, from the kernel's list: "rw-s", "r--s".
+std::string ViewProtection(const void* view)
+{
+    char start[32];
+    std::snprintf(start, sizeof start, "%lx-", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(view)));
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.rfind(start, 0) == 0)
+            return line.substr(line.find(' ') + 1, 4);
+    return "";
+}
+
+TEST_F(ClassListFileTest, ReadOnlyFileOpensForLookingOnly)
+{
+    const std::string path = tmp_.Write("drive_c/RO/Scenery/All/Scenery/CLASSLIST.BGL", kBytes);
+    // What the opens give, as seen by whoever runs `check`.
+    auto check = [&] {
+        ClassListFile file{};
+        const bool looked = OpenClassListReadOnlyAt(&file, "C:\\RO\\Scenery\\All\\Scenery\\CLASSLIST.BGL") == 1 &&
+                            file.fileSize == kBytes.size() && std::memcmp(file.view, kBytes.data(), kBytes.size()) == 0 &&
+                            ViewProtection(file.view) == "r--s";
+        CloseClassList(&file);
+        return looked;
+    };
+    EXPECT_TRUE(check());   // whoever may write it may look too
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    if (geteuid() != 0) {
+        EXPECT_TRUE(check());
+        return;
+    }
+    std::filesystem::permissions(tmp_.path(), std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(setgid(65534) == 0 && setuid(65534) == 0 && check() ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST_F(ClassListFileTest, APipeSocketOrDeviceIsRefusedAtOnceAndNeverOpened)
+{
+    const std::string folder = tmp_ / "drive_c/CFS/Scenery/All/Scenery";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/CLASSLIST.BGL";
+    auto expectRefused = [&](const char* what) {
+        for (int readOnly = 0; readOnly < 2; ++readOnly) {
+            SCOPED_TRACE(std::string(what) + (readOnly ? ", read-only" : ", read-write"));
+            std::memset(&file_, 0, sizeof file_);
+            SetLastError(0);
+            EXPECT_EQ(readOnly ? OpenClassListReadOnlyAt(&file_, path.c_str()) : OpenClassListAt(&file_, path.c_str()),
+                      0);
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_CANT_ACCESS_FILE));
+            EXPECT_EQ(file_.fileHandle, nullptr);
+            EXPECT_EQ(file_.view, nullptr);
+        }
+    };
+    {
+        FifoWatch fifo(path);
+        ASSERT_TRUE(fifo.made());
+        expectRefused("FIFO");
+        EXPECT_FALSE(fifo.opened());
+    }
+    std::filesystem::remove(path);
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    expectRefused("socket");
+    close(listener);
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("/dev/zero", path);
+    expectRefused("device");
+}
+
+TEST_F(ClassListFileTest, AFileOf4GiBOrMoreIsRefusedAndOneByteLessIsNot)
+{
+    const std::string path = tmp_.Write("drive_c/Big/CLASSLIST.BGL", kBytes);
+    // Sparse: the size costs no disk. The low 32 bits alone would be kBytes' size.
+    std::filesystem::resize_file(path, (1ull << 32) + kBytes.size());
+    for (int readOnly = 0; readOnly < 2; ++readOnly) {
+        SCOPED_TRACE(readOnly ? "read-only" : "read-write");
+        std::memset(&file_, 0, sizeof file_);
+        EXPECT_EQ(readOnly ? OpenClassListReadOnlyAt(&file_, path.c_str()) : OpenClassListAt(&file_, path.c_str()), 0);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_TOO_LARGE));
+        EXPECT_EQ(file_.fileHandle, nullptr);
+        EXPECT_EQ(file_.mappingHandle, nullptr);
+        EXPECT_EQ(file_.view, nullptr);
+        EXPECT_EQ(file_.fileSize, 0u);
+    }
+    // All 32 bits set is a size, not the size query's failure.
+    std::filesystem::resize_file(path, 0xFFFFFFFFull);
+    ASSERT_EQ(OpenClassListReadOnlyAt(&file_, path.c_str()), 1) << GetLastError();
+    EXPECT_EQ(file_.fileSize, 0xFFFFFFFFu);
+    EXPECT_EQ(std::memcmp(file_.view, kBytes.data(), kBytes.size()), 0);
 }
 
 TEST_F(ClassListFileTest, UnterminatedNamesAreReadNoFurtherThanTheirFields)

@@ -149,6 +149,49 @@ TEST_F(ClassListFileWin, ReadOnlyFileIsRefused)
     ExpectNoHandles();
 }
 
+TEST_F(ClassListFileWin, ReadOnlyFileOpensForLookingOnly)
+{
+    WriteFile(kBytes, sizeof kBytes);
+    SetFileAttributesA(FilePath().c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(OpenClassListReadOnlyAt(&file_, FilePath().c_str()), 1) << GetLastError();
+    EXPECT_EQ(file_.fileSize, sizeof kBytes);
+    EXPECT_EQ(std::memcmp(file_.view, kBytes, sizeof kBytes), 0);
+    MEMORY_BASIC_INFORMATION info = {};
+    ASSERT_NE(VirtualQuery(file_.view, &info, sizeof info), 0u);
+    EXPECT_EQ(info.Protect, static_cast<DWORD>(PAGE_READONLY));
+}
+
+TEST_F(ClassListFileWin, ADeviceIsRefusedAsNoFileOnADisk)
+{
+    for (int readOnly = 0; readOnly < 2; ++readOnly) {
+        SCOPED_TRACE(readOnly ? "read-only" : "read-write");
+        SetLastError(0);
+        EXPECT_EQ(readOnly ? OpenClassListReadOnlyAt(&file_, "NUL") : OpenClassListAt(&file_, "NUL"), 0);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANT_ACCESS_FILE));
+        ExpectNoHandles();
+    }
+}
+
+TEST_F(ClassListFileWin, AFileOf4GiBOrMoreIsRefused)
+{
+    WriteFile(kBytes, sizeof kBytes);
+    HANDLE big = CreateFileA(FilePath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(big, INVALID_HANDLE_VALUE);
+    // Past 4 GiB by the small file's size: the low 32 bits alone would pass.
+    LARGE_INTEGER end;
+    end.QuadPart = (1LL << 32) + static_cast<LONGLONG>(sizeof kBytes);
+    const bool grown = SetFilePointerEx(big, end, nullptr, FILE_BEGIN) && SetEndOfFile(big);
+    CloseHandle(big);
+    ASSERT_TRUE(grown) << GetLastError();
+    for (int readOnly = 0; readOnly < 2; ++readOnly) {
+        SCOPED_TRACE(readOnly ? "read-only" : "read-write");
+        SetLastError(0);
+        EXPECT_EQ(readOnly ? OpenClassListReadOnlyAt(&file_, FilePath().c_str()) : OpenClassList(&file_), 0);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+        ExpectNoHandles();
+    }
+}
+
 // The game's key, in the 32-bit view where its installer writes it unless a
 // test says otherwise; each test starts with neither view's key, and the
 // machine's own registration comes back after it.

@@ -211,6 +211,45 @@ TEST_F(RecordScan, DamagedLengthsStopTheScanWithInvalidData)
         }
 }
 
+// The bytes just past the view hold what would be a sound length: a length
+// field read from there would let the walk end quietly instead of failing,
+// in every build, with or without a sanitizer.
+TEST_F(RecordScan, LengthFieldsPastTheEndOfTheViewAreNeverRead)
+{
+    const struct {
+        const char* what;
+        std::vector<uint8_t> inside, beyond;
+    } cases[] = {
+        {"0x0001, 2 of its 4 length bytes", [] {
+             std::vector<uint8_t> r(60, 0);
+             r[0] = 0x01;
+             r[58] = 100;
+             return r;
+         }(), {0, 0}},
+        {"0x0043, opcode alone", {0x43, 0x00}, {0x20, 0x00}},
+        {"0x0043, half its length", {0x43, 0x00, 0x20}, {0x00}},
+        {"0x0064, no count", {0x64, 0x00, 0, 0}, {1, 0}},
+        {"0x0815, half its length", {0x15, 0x08, 0, 0, 0, 9}, {0}},
+        {"texture class, 9 of 10 bytes", {0xA1, 0x00, 1, 0, 2, 0, 10, 0, 0}, {0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClassListBuilder b;
+        b.AddClass(1, 2, 0);
+        b.AddRaw(c.inside);
+        const size_t viewSize = b.Size();
+        b.AddRaw(c.beyond);
+        std::vector<uint8_t> storage = b.Bytes();
+        std::memset(&file_, 0, sizeof file_);
+        file_.view = storage.data();
+        file_.fileSize = static_cast<DWORD>(viewSize);
+        SetLastError(0);
+        EXPECT_EQ(ScanClassList(&file_), 0);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+        EXPECT_EQ(file_.classCount, 1u);
+    }
+}
+
 TEST_F(RecordScan, TablesHoldAtMost1024Classes)
 {
     ClassListBuilder b;

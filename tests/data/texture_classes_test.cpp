@@ -318,11 +318,7 @@ protected:
         before_ = bytes;
 
         std::memset(&g_classListFile, 0, sizeof g_classListFile);
-        std::strcpy(g_classListFile.fileName, "CLASSLIST.BGL");
-        std::string folder = folder_.string();
-        ASSERT_LT(folder.size(), sizeof g_classListFile.gameFolder);
-        std::strcpy(g_classListFile.gameFolder, folder.c_str());
-        ASSERT_EQ(OpenClassList(&g_classListFile), 1) << "error " << GetLastError();
+        ASSERT_EQ(OpenClassListAt(&g_classListFile, path_.string().c_str()), 1) << "error " << GetLastError();
         ASSERT_EQ(g_classListFile.fileSize, bytes.size());
         offsets_ = built.ClassOffsets();
         classes_.clear();

@@ -1,13 +1,20 @@
 // The Linux stand-ins must answer as Windows (under Wine) would.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "platform/native_path.h"
+#include "platform/posix_file_faults.h"
 #include "platform/posix_internal.h"
+#include "tests/support/fifo_watch.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -143,9 +150,19 @@ TEST_F(PrefixTest, DosPathsResolveLikeWine)
     EXPECT_EQ(path, tmp_ / "prefix/dosdevices/e:/Jeux/Caf\xC3\xA9/\xCE\xA9\xE6\x97\xA5");
     EXPECT_FALSE(ResolveDosPath("E:\\Jeux\\Cafe\\x", &path, &error));
 
-    // No drive: from the root, so a POSIX path works as it is.
-    ASSERT_TRUE(ResolveDosPath((tmp_ / "ROOT\\games").c_str(), &path, &error));
+    // A backslash and no drive: from the root.
+    std::string rootless = tmp_ / "ROOT/games";
+    std::replace(rootless.begin(), rootless.end(), '/', '\\');
+    ASSERT_TRUE(ResolveDosPath(rootless.c_str(), &path, &error));
     EXPECT_EQ(path, tmp_ / "root/Games");
+
+    // Any other name is the kernel's: a backslash is part of a name, "c:" a
+    // name's first letters, ".." whatever the kernel makes of it.
+    for (std::string name : {tmp_ / "ROOT\\games", std::string("c:x\\..\\y"), tmp_ / "root/Games/../x",
+                             std::string("relative/E:\\x")}) {
+        ASSERT_TRUE(ResolveDosPath(name.c_str(), &path, &error));
+        EXPECT_EQ(path, name);
+    }
 }
 
 TEST_F(PrefixTest, NativePathIsTheFileSystemsNameForADosPath)
@@ -154,8 +171,7 @@ TEST_F(PrefixTest, NativePathIsTheFileSystemsNameForADosPath)
     std::ofstream(tmp_ / "root/Demo/Scenery/All/Scenery/CLASSLIST.BGL") << "x";
     const std::string posixFolder = tmp_ / "root/Demo";
 
-    EXPECT_EQ(NativePath(posixFolder + "\\Scenery\\All\\Scenery\\CLASSLIST.BGL"),
-              posixFolder + "/Scenery/All/Scenery/CLASSLIST.BGL");
+    EXPECT_EQ(NativePath(posixFolder + "\\Scenery"), posixFolder + "\\Scenery");   // the kernel's name already
     EXPECT_EQ(NativePath("e:\\demo\\scenery\\ALL\\scenery\\classlist.bgl"),
               tmp_ / "prefix/dosdevices/e:/Demo/Scenery/All/Scenery/CLASSLIST.BGL");
     // What does not exist yet keeps its name, below the real case of what does.
@@ -163,6 +179,38 @@ TEST_F(PrefixTest, NativePathIsTheFileSystemsNameForADosPath)
               tmp_ / "prefix/dosdevices/e:/Demo/Scenery/All/Scenery/CLASSLIST.BGL.bak");
     EXPECT_EQ(NativePath("E:\\Demo\\New\\Sub\\x.bgl"), tmp_ / "prefix/dosdevices/e:/Demo/New/Sub/x.bgl");
     EXPECT_EQ(NativePath("K:\\Game\\x.bgl"), "K:\\Game\\x.bgl");
+}
+
+TEST_F(PrefixTest, CommandLineNamesAreTheKernelsUnlessTheyStartWithADrive)
+{
+    std::filesystem::create_directories(tmp_ / "root/Demo/scenery/ALL/Scenery");
+    std::ofstream(tmp_ / "root/Demo/scenery/ALL/Scenery/classlist.bgl") << "x";
+    const std::string cwd = std::filesystem::current_path().string();
+    std::string path;
+    for (const char* relative : {"c:x", "\\x", "a\\b/../c"}) {
+        ASSERT_TRUE(ArgumentPath(relative, &path));
+        EXPECT_EQ(path, cwd + "/" + relative);
+    }
+    ASSERT_TRUE(ArgumentPath("/a/../b\\c", &path));
+    EXPECT_EQ(path, "/a/../b\\c");
+    ASSERT_TRUE(ArgumentPath("//a/./b//.", &path));   // the same file, tidied
+    EXPECT_EQ(path, "/a/b");
+    ASSERT_TRUE(ArgumentPath(".", &path));
+    EXPECT_EQ(path, cwd);
+    for (const char* dos : {"E:\\DEMO", "e:/demo"}) {
+        ASSERT_TRUE(ArgumentPath(dos, &path));
+        EXPECT_EQ(path, tmp_ / "prefix/dosdevices/e:/Demo");
+    }
+    EXPECT_FALSE(ArgumentPath("", &path));
+
+    // Below a folder, the scenery folders and the file in their real case;
+    // what is missing keeps the case asked for.
+    const char* below = "Scenery\\All\\Scenery\\CLASSLIST.BGL";
+    const std::string real = tmp_ / "root/Demo/scenery/ALL/Scenery/classlist.bgl";
+    EXPECT_EQ(PathBelow(tmp_ / "root/Demo", below), real);
+    EXPECT_EQ(PathBelow(tmp_ / "root/Demo/", below), real);
+    EXPECT_EQ(PathBelow(tmp_ / "root/Other", below), tmp_ / "root/Other/Scenery/All/Scenery/CLASSLIST.BGL");
+    EXPECT_EQ(PathBelow("K:\\Game", below), std::string("K:\\Game\\") + below);
 }
 
 TEST_F(PrefixTest, MappingOutlivesTheFileHandleAndWritesThrough)
@@ -190,6 +238,91 @@ TEST_F(PrefixTest, MappingOutlivesTheFileHandleAndWritesThrough)
     EXPECT_EQ(CreateFileA("E:\\new.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_FALSE(std::filesystem::exists(tmp_ / "root/new.bin"));      // never created
+}
+
+TEST_F(PrefixTest, AReadOnlyHandleGivesOnlyAReadOnlyView)
+{
+    std::ofstream(tmp_ / "root/f.bin") << "abcdef";
+    HANDLE file = CreateFileA("E:\\F.BIN", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileType(file), DWORD(FILE_TYPE_DISK));
+    EXPECT_EQ(CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(mapping, nullptr);
+    EXPECT_EQ(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    auto* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::string(view, 6), "abcdef");
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_TRUE(CloseHandle(mapping));
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+// Run in a child that an alarm ends: a test of "never waits" must not wait.
+bool EndsWithinSeconds(const std::function<bool()>& body)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(5);
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(PrefixTest, ANameThatBecomesAFifoBetweenTheLookAndTheOpenIsRefusedWithoutWaiting)
+{
+    const std::string path = tmp_ / "root/f.bin";
+    std::ofstream(path) << "abcdef";
+    EXPECT_TRUE(EndsWithinSeconds([&] {
+        BeforeNextFileCall(FileCall::Open, [&] {
+            std::filesystem::remove(path);
+            mkfifo(path.c_str(), 0666);
+        });
+        HANDLE file = CreateFileA("E:\\F.BIN", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_CANT_ACCESS_FILE;
+    }));
+}
+
+TEST_F(PrefixTest, ARegistryThatIsAFifoIsRefusedAndNeverOpened)
+{
+    FifoWatch fifo(tmp_ / "prefix/system.reg");
+    ASSERT_TRUE(fifo.made());
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Test", 0, KEY_QUERY_VALUE, &key),
+              LSTATUS(ERROR_CANT_ACCESS_FILE));
+    EXPECT_EQ(key, nullptr);
+    EXPECT_FALSE(fifo.opened());
+}
+
+TEST(Processes, RunningUntilEndedEvenBeforeTheyAreWaitedFor)
+{
+    HANDLE self = OpenProcess(SYNCHRONIZE, FALSE, GetCurrentProcessId());
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(WaitForSingleObject(self, 0), DWORD(WAIT_TIMEOUT));
+    EXPECT_TRUE(CloseHandle(self));
+
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    HANDLE ended = nullptr;
+    for (int tries = 0; tries < 500 && !(ended && WaitForSingleObject(ended, 0) == WAIT_OBJECT_0); ++tries) {
+        if (ended)
+            CloseHandle(ended);
+        ended = OpenProcess(SYNCHRONIZE, FALSE, DWORD(child));
+        usleep(2000);
+    }
+    ASSERT_NE(ended, nullptr);
+    EXPECT_EQ(WaitForSingleObject(ended, 0), DWORD(WAIT_OBJECT_0));   // ended, not yet waited for
+    CloseHandle(ended);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(OpenProcess(SYNCHRONIZE, FALSE, DWORD(child)), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 }
 
 TEST(LastError, IsPerThread)
