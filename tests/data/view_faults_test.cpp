@@ -144,12 +144,12 @@ TEST_F(ViewFaults, AFaultStopsEveryAccessWithTheSystemsErrorBeforeItChangesAByte
     ASSERT_EQ(g_classListFile.classCount, 4u);
 
     FaultNextViewAccess();
-    DWORD stop = 99;
+    ScanStop stop{99, 99};
     SetLastError(0);
     EXPECT_EQ(ScanClassListEx(&g_classListFile, &stop), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_DISK_FULL));
     EXPECT_EQ(g_classListFile.classCount, 0u);
-    EXPECT_EQ(stop, 0u);
+    EXPECT_EQ(stop.offset, 0u);
     ASSERT_EQ(ScanClassList(&g_classListFile), 1);
 
     ExpectEveryStoreFails(ERROR_DISK_FULL, 0, 0, 0);
@@ -208,11 +208,11 @@ TEST_F(ViewFaults, AFileCutShortWhileMappedIsTheEndOfTheFileNotACrash)
     EXPECT_EQ(GetTextureName(g_classListFile.classRecords[3], name, &length), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 
-    DWORD stop = 0;
+    ScanStop stop{};
     SetLastError(0);
     EXPECT_EQ(ScanClassListEx(&g_classListFile, &stop), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
-    EXPECT_EQ(stop, classes[2]);
+    EXPECT_EQ(stop.offset, classes[2]);
     EXPECT_EQ(g_classListFile.classCount, 2u);
 }
 
@@ -235,11 +235,11 @@ TEST_F(ViewFaults, AHoleOnAFullDiskIsADiskFullNotACrash)
     ASSERT_EQ(OpenClassListAt(&g_classListFile, path.c_str()), 1) << "error " << GetLastError();
     BYTE* const view = g_classListFile.view;
 
-    DWORD stop = 0;
+    ScanStop stop{};
     SetLastError(0);
     EXPECT_EQ(ScanClassListEx(&g_classListFile, &stop), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_DISK_FULL));
-    EXPECT_EQ(stop, kPage);
+    EXPECT_EQ(stop.offset, kPage);
     ASSERT_EQ(g_classListFile.classCount, 2u);
 
     // A class in the page that is there, then one whose surface type spans
