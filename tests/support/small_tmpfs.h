@@ -3,11 +3,13 @@
 // folder removed afterwards.
 #pragma once
 
+#include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -20,6 +22,7 @@ public:
             why_ = "mounting a tmpfs needs root";
             return;
         }
+        RemoveStale(parent);
         const std::string folder = parent + "/tmpfs-" + std::to_string(getpid());
         std::error_code ignored;
         std::filesystem::create_directories(folder, ignored);
@@ -59,6 +62,22 @@ public:
     }
 
 private:
+    // What a test that crashed left mounted: its process is gone.
+    static void RemoveStale(const std::string& parent)
+    {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(parent, ignored)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("tmpfs-", 0) != 0)
+                continue;
+            const long pid = std::strtol(name.c_str() + 6, nullptr, 10);
+            if (pid <= 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
+                umount2(entry.path().c_str(), MNT_DETACH);
+                std::filesystem::remove(entry.path(), ignored);
+            }
+        }
+    }
+
     std::string path_;
     std::string why_;
 };
