@@ -52,3 +52,15 @@ void PrintChanges(const std::vector<Change>& changes)
                     from.c_str(), SurfaceTypeName(c.to));
     }
 }
+
+std::string DescribeDone(const std::vector<Change>& done)
+{
+    if (done.empty())
+        return "no class was changed";
+    std::string text;
+    for (const Change& c : done)
+        text += (text.empty() ? "" : "; ") + std::string("position ") + std::to_string(c.position) + ", class " +
+                std::to_string(c.classNumber);
+    return (done.size() == 1 ? "1 class was changed (" : std::to_string(done.size()) + " classes were changed (") +
+           text + ")";
+}

@@ -3,6 +3,7 @@
 // report.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "data/class_list_file.h"
@@ -28,3 +29,7 @@ std::vector<Change> DiffSurfaceTypes(const ClassListFile& file, const BYTE* othe
 
 // "position 0, class 10: Water -> Grass", a line each.
 void PrintChanges(const std::vector<Change>& changes);
+
+// "no class was changed" or "2 classes were changed (position 0, class 10;
+// position 3, class 12)", for a change the system stopped part way.
+std::string DescribeDone(const std::vector<Change>& done);

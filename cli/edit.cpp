@@ -1,5 +1,6 @@
 #include "cli/edit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -56,10 +57,14 @@ bool BackUp(const CommonOptions& options, const std::string& path)
     return false;
 }
 
+// Stores the change: 1, or 0 with the last-error code when the system failed
+// a store, and in *done the changes made before it.
+typedef std::function<int(std::vector<Change>* done)> Store;
+
 // A change is listed once it is on disk, so that no line of it reads as done
 // when the backup or the flush stops it.
 int RunEdit(const CommonOptions& options, const std::string& path, const std::vector<Change>& changes,
-            const std::function<void()>& store)
+            const Store& store)
 {
     if (changes.empty()) {
         std::printf("Nothing to change.\n");
@@ -72,7 +77,14 @@ int RunEdit(const CommonOptions& options, const std::string& path, const std::ve
     }
     if (!BackUp(options, path))
         return EXIT_FILE_ERROR;
-    store();
+    std::vector<Change> done;
+    if (!store(&done)) {
+        const DWORD error = GetLastError();
+        FlushClassList(&g_classListFile);   // what was changed is on disk as far as the disk allows
+        Complain(ShownPath(path), "the system failed a store into the file (" + ErrorText(error) + "); " +
+                                      DescribeDone(done) + " before it, the others are as they were");
+        return EXIT_FILE_ERROR;
+    }
     if (!FlushClassList(&g_classListFile)) {
         Complain(ShownPath(path), "the change may not have reached the disk (" + ErrorText(GetLastError()) + ")");
         return EXIT_FILE_ERROR;
@@ -93,15 +105,31 @@ int Set(const CommonOptions& options, const Selection& selection, SurfaceType co
         Complain(error.subject, error.what);
         return EXIT_USAGE;
     }
-    return RunEdit(options, path, PlanSet(file, positions, code), [&] {
+    const std::vector<Change> changes = PlanSet(file, positions, code);
+    return RunEdit(options, path, changes, [&](std::vector<Change>* done) {
         std::vector<BYTE*> records;
         for (DWORD p : positions)
             records.push_back(g_classListFile.classRecords[p]);
-        ApplySurfaceType(code, records.data(), static_cast<DWORD>(records.size()));
+        DWORD stored = 0;
+        if (ApplySurfaceTypeEx(code, records.data(), static_cast<DWORD>(records.size()), &stored))
+            return 1;
+        for (const Change& c : changes)
+            if (std::find(positions.begin(), positions.begin() + stored, c.position) != positions.begin() + stored)
+                done->push_back(c);
+        return 0;
     });
 }
 
 int Reset(const CommonOptions& options, const std::string& path)
 {
-    return RunEdit(options, path, PlanReset(g_classListFile), [] { ResetSurfaceTypes(); });
+    const std::vector<Change> changes = PlanReset(g_classListFile);
+    return RunEdit(options, path, changes, [&](std::vector<Change>* done) {
+        DWORD stored = 0;
+        if (ResetSurfaceTypesEx(&stored))
+            return 1;
+        for (const Change& c : changes)
+            if (c.position < stored)
+                done->push_back(c);
+        return 0;
+    });
 }

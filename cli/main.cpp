@@ -57,6 +57,10 @@ int main(int argc, char** argv)
     const ScanResult scan = Scan(&file, true);
     if (!scan.complete)
         ReportStop(path, file, scan);
+    if (!scan.complete && !IsDamage(scan)) {
+        CloseClassList(&file);
+        return EXIT_FILE_ERROR;
+    }
 
     int rc;
     switch (arguments.command) {

@@ -71,6 +71,19 @@ int FindClassList(const CommonOptions& options, ClassListFile* file, std::string
     return EXIT_DONE;
 }
 
+bool IsDamage(const ScanResult& scan)
+{
+    switch (scan.error) {
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_INVALID_DATA:
+    case ERROR_INVALID_PARAMETER:
+        return true;
+    default:
+        return false;
+    }
+}
+
 ScanResult Scan(ClassListFile* file, bool report)
 {
     SetScanReportHook(KeepScanReport);

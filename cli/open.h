@@ -17,6 +17,10 @@ struct ScanResult {
 // Fills the record's names and gives the class list's path, or an exit code.
 int FindClassList(const CommonOptions& options, ClassListFile* file, std::string* path);
 
+// True when the scan stopped at something in the file; false when the system
+// could not read it (a file cut short by another program, a failing disk).
+bool IsDamage(const ScanResult& scan);
+
 // Scans `file`; the report of an unrecognised record is printed when `report`.
 // A record that runs past the end of the file, which the walk takes as its
 // end, is damage here: a file cut short, or a length that hides what follows.

@@ -79,7 +79,19 @@ int Restore(const CommonOptions& options, const std::string& path)
                     backupPath.c_str());
         return EXIT_DONE;
     }
-    RestoreClassList(&file, backup.get());
+    DWORD restored = 0;
+    if (!RestoreClassListEx(&file, backup.get(), &restored)) {
+        const DWORD error = GetLastError();
+        FlushClassList(&file);   // what was restored is on disk as far as the disk allows
+        std::vector<Change> done;
+        for (const Change& c : changes)
+            if (static_cast<DWORD>(file.classRecords[c.position] - file.view) + CLASS_SURFACE_TYPE_OFS < restored)
+                done.push_back(c);
+        Complain(ShownPath(path), "the system failed a store into the file at offset " + std::to_string(restored) +
+                                      " (" + ErrorText(error) + "): the bytes before it are the backup's, the rest "
+                                      "as they were; " + DescribeDone(done) + " before it");
+        return EXIT_FILE_ERROR;
+    }
     if (!FlushClassList(&file)) {
         Complain(ShownPath(path), "the restore may not have reached the disk (" + ErrorText(GetLastError()) + ")");
         return EXIT_FILE_ERROR;

@@ -1,5 +1,6 @@
 #include "data/class_list_backup.h"
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "data/class_record.h"
 #include "platform/last_error.h"
+#include "platform/view_guard.h"
 
 namespace {
 
@@ -46,6 +48,14 @@ int NotABackup(BackupComparison* found, BackupMismatch mismatch)
     return FailWith(ERROR_FILE_EXISTS);
 }
 
+// The comparison reads the whole view, a page of which the system may no
+// longer be able to bring in: 0 with its error then.
+int CompareGuarded(const ClassListFile* file, const ClassListBackup& copy, BackupComparison* found)
+{
+    auto compare = [&] { CompareWithClassList(file, copy.bytes, copy.size, found); };
+    return GuardViewAccess(file->view, file->fileSize, compare);
+}
+
 enum { NOTHING_THERE = -1 };
 
 // What stands at `backup`: 1 a backup of this class list, 0 something else or
@@ -75,8 +85,9 @@ int CheckExisting(const ClassListFile* file, LPCSTR backup, BackupComparison* fo
         result = FailWith(ERROR_FILE_EXISTS);
     } else if (!ReadWholeFile(handle, &copy)) {
         result = 0;
+    } else if (!CompareGuarded(file, copy, found)) {
+        result = 0;
     } else {
-        CompareWithClassList(file, copy.bytes, copy.size, found);
         result = found->mismatch == BACKUP_MATCHES ? FailWith(ERROR_ALREADY_EXISTS, 1) : FailWith(ERROR_FILE_EXISTS);
     }
     const DWORD error = GetLastError();
@@ -269,12 +280,47 @@ void FreeClassListBackup(ClassListBackup* backup)
     backup->size = 0;
 }
 
+namespace {
+
+struct Restore {
+    BYTE* view;
+    const BYTE* bytes;
+    DWORD size;
+    volatile DWORD done;
+};
+
+// In file order and only where the bytes differ: a page the system cannot
+// back stops it with everything before it restored and nothing after, and
+// pages that need no change are not dirtied.
+void RestoreBytes(void* context)
+{
+    Restore& restore = *static_cast<Restore*>(context);
+    for (DWORD k = restore.done; k < restore.size; restore.done = ++k) {
+        if (restore.view[k] != restore.bytes[k])
+            restore.view[k] = restore.bytes[k];
+        // Counted only once it is in the view, whatever the compiler would reorder.
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+    }
+}
+
+} // namespace
+
 int RestoreClassList(ClassListFile* file, const ClassListBackup* backup)
 {
+    return RestoreClassListEx(file, backup, nullptr);
+}
+
+int RestoreClassListEx(ClassListFile* file, const ClassListBackup* backup, DWORD* restored)
+{
+    if (restored)
+        *restored = 0;
     if (!file || !file->view || !backup || !backup->bytes)
         return FailWith(ERROR_INVALID_PARAMETER);
     if (backup->size != file->fileSize)
         return FailWith(ERROR_INVALID_DATA);
-    std::memcpy(file->view, backup->bytes, backup->size);
-    return 1;
+    Restore restore{file->view, backup->bytes, backup->size, 0};
+    const int result = GuardViewAccess(file->view, file->fileSize, RestoreBytes, &restore);
+    if (restored)
+        *restored = restore.done;
+    return result;
 }

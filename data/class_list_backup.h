@@ -45,9 +45,10 @@ void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD si
 //   the one worth keeping; 1 with ERROR_ALREADY_EXISTS (183).
 // - Anything else of that name: never overwritten, moved or deleted; 0 with
 //   ERROR_FILE_EXISTS (80) and `found` saying how it differs.
-// Otherwise 0 with the failing call's error. No temporary file is left behind
-// on failure; one left by a program killed while it wrote is removed by the
-// next backup, once no running program has its process id.
+// Otherwise 0 with the failing call's error, or the system's when it cannot
+// read the view. No temporary file is left behind on failure; one left by a
+// program killed while it wrote is removed by the next backup, once no
+// running program has its process id.
 int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found);
 
 // A backup read whole into memory, and where it was read from.
@@ -67,4 +68,10 @@ void FreeClassListBackup(ClassListBackup* backup);
 // Puts the backup back over the mapped class list, every byte, through the
 // view. Fails with ERROR_INVALID_DATA (13), writing nothing, when the sizes
 // differ: the mapping cannot change the file's length. The caller scans again.
+// A store the system cannot back (a full disk, a file cut short) ends it with
+// that error.
 int RestoreClassList(ClassListFile* file, const ClassListBackup* backup);
+// The same; *restored says how far, from the start of the file, the view
+// already holds the backup's bytes, the whole size after a success. Bytes
+// from there on are as they were.
+int RestoreClassListEx(ClassListFile* file, const ClassListBackup* backup, DWORD* restored);

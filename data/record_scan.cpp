@@ -7,6 +7,7 @@
 #include "data/byte_order.h"
 #include "data/class_record.h"
 #include "platform/last_error.h"
+#include "platform/view_guard.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ inline bool EnterClass(ClassListFile* file, BYTE* record)
 // hold the record's own length field, means the file is damaged there: taking
 // it would start the next record inside this one, so that an edit could
 // change how the file is walked.
-bool MeasureRecord(ClassListFile* file, BYTE* record, uint64_t pos, uint64_t left, uint64_t* length)
+bool MeasureRecord(ClassListFile* file, BYTE* record, uint64_t left, uint64_t* length)
 {
     const WORD opcode = ReadLE16(record);
     switch (opcode) {
@@ -83,11 +84,42 @@ bool MeasureRecord(ClassListFile* file, BYTE* record, uint64_t pos, uint64_t lef
             return FailWith(ERROR_INVALID_DATA);
         return true;
     }
-    char text[MAX_PATH];
-    std::snprintf(text, sizeof text, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X", ReportedLocation(record, pos),
-                  opcode, opcode & 0xFF);
-    g_reportHook(text, "Turfwise - Debug");
     return FailWith(ERROR_INVALID_FUNCTION);
+}
+
+struct Walk {
+    ClassListFile* file;
+    volatile uint64_t pos;   // the record being read
+    int result;
+    WORD opcode;             // of the record the walk stopped at
+    uint64_t pastEndLength;  // of a last record that carries past the end
+};
+
+// Guarded: the system may fail to bring in a page of the view.
+void WalkRecords(void* context)
+{
+    Walk& walk = *static_cast<Walk*>(context);
+    BYTE* const view = walk.file->view;
+    const uint64_t size = view ? walk.file->fileSize : 0;
+    // Offsets, not pointers, and 64-bit: no record length can wrap the cursor.
+    uint64_t pos = 0;
+    while (size - pos >= 2) {
+        walk.pos = pos;
+        BYTE* record = view + pos;
+        const uint64_t left = size - pos;
+        uint64_t length;
+        if (!MeasureRecord(walk.file, record, left, &length)) {
+            walk.opcode = ReadLE16(record);
+            walk.result = 0;
+            return;
+        }
+        if (length >= left) {
+            if (length > left)
+                walk.pastEndLength = length;
+            break;
+        }
+        pos += length;
+    }
 }
 
 } // namespace
@@ -116,26 +148,22 @@ int ScanClassListEx(ClassListFile* file, ScanStop* stop)
     std::memset(file->waterRecords, 0, sizeof file->waterRecords);
     file->waterCount = 0;
 
-    BYTE* const view = file->view;
-    const uint64_t size = view ? file->fileSize : 0;
-
-    // Offsets, not pointers, and 64-bit: no record length can wrap the cursor.
-    uint64_t pos = 0;
-    while (size - pos >= 2) {
-        BYTE* record = view + pos;
-        const uint64_t left = size - pos;
-        uint64_t length;
-        if (!MeasureRecord(file, record, pos, left, &length)) {
-            if (stop)
-                *stop = {static_cast<DWORD>(pos), 0};
-            return 0;
-        }
-        if (length >= left) {
-            if (stop && length > left)
-                *stop = {static_cast<DWORD>(pos), static_cast<DWORD>(length)};
-            break;
-        }
-        pos += length;
+    Walk walk{file, 0, 1, 0, 0};
+    const SIZE_T size = file->view ? file->fileSize : 0;
+    const int guarded = GuardViewAccess(file->view, size, WalkRecords, &walk);
+    const DWORD error = GetLastError();
+    if (guarded && walk.result) {
+        if (stop && walk.pastEndLength)
+            *stop = {static_cast<DWORD>(walk.pos), static_cast<DWORD>(walk.pastEndLength)};
+        return 1;
     }
-    return 1;
+    if (stop)
+        *stop = {static_cast<DWORD>(walk.pos), 0};
+    if (guarded && error == ERROR_INVALID_FUNCTION) {
+        char text[MAX_PATH];
+        std::snprintf(text, sizeof text, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X",
+                      ReportedLocation(file->view + walk.pos, walk.pos), walk.opcode, walk.opcode & 0xFF);
+        g_reportHook(text, "Turfwise - Debug");
+    }
+    return FailWith(error);
 }

@@ -1,11 +1,13 @@
 #include "data/texture_classes.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "data/byte_order.h"
 #include "platform/last_error.h"
+#include "platform/view_guard.h"
 
 const SurfaceTypeChoice SurfaceTypeChoices[] = {
     {0, "Concrete"},   {1, "Grass"},      {2, "Water"},     {3, "Bumpy grass"},
@@ -82,12 +84,13 @@ const SurfaceTypeChoice* FindSurfaceTypeChoice(const char* name)
     return nullptr;
 }
 
-const BYTE* LocateTextureList(const BYTE* classRecord)
+namespace {
+
+// The unguarded steps; every read of the view below runs inside a guard.
+const BYTE* FindTextureList(const BYTE* classRecord)
 {
-    if (!IsInsideView(&g_classListFile, classRecord, CLASS_RECORD_SIZE)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+    if (!IsInsideView(&g_classListFile, classRecord, CLASS_RECORD_SIZE))
+        return FailWith<const BYTE*>(ERROR_INVALID_PARAMETER, nullptr);
     const BYTE* list = LocateInView(classRecord, ReadLE32s(classRecord + CLASS_TEXTURE_LIST_OFS),
                                     LIST_HEADER_SIZE);
     if (!list)
@@ -95,19 +98,7 @@ const BYTE* LocateTextureList(const BYTE* classRecord)
     return list;
 }
 
-int GetTextureName(const BYTE* classRecord, char* buffer, DWORD* length)
-{
-    const BYTE* list = LocateTextureList(classRecord);
-    if (!list)
-        return 0;
-    DWORD entryCount = ReadLE16(list + LIST_ENTRY_COUNT_OFS);
-    const BYTE* name = LocateInView(list, LIST_HEADER_SIZE + 2 * int64_t(entryCount), NAME_TEXT_OFS);
-    if (!name)
-        return FailWith(ERROR_INVALID_PARAMETER);
-    return CopyTextureName(name, buffer, length);
-}
-
-int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length)
+int CopyName(const BYTE* nameRecord, char* buffer, DWORD* length)
 {
     if (!buffer || !length || !IsInsideView(&g_classListFile, nameRecord, NAME_TEXT_OFS))
         return FailWith(ERROR_INVALID_PARAMETER);
@@ -136,11 +127,76 @@ int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length)
     return 1;
 }
 
+int LookUpName(const BYTE* classRecord, char* buffer, DWORD* length)
+{
+    const BYTE* list = FindTextureList(classRecord);
+    if (!list)
+        return 0;
+    DWORD entryCount = ReadLE16(list + LIST_ENTRY_COUNT_OFS);
+    const BYTE* name = LocateInView(list, LIST_HEADER_SIZE + 2 * int64_t(entryCount), NAME_TEXT_OFS);
+    if (!name)
+        return FailWith(ERROR_INVALID_PARAMETER);
+    return CopyName(name, buffer, length);
+}
+
+template <class Access>
+int GuardedRead(Access& access)
+{
+    const ClassListFile& file = g_classListFile;
+    return GuardViewAccess(file.view, file.view ? file.fileSize : 0, access);
+}
+
+// A name the system cannot read fails as a damaged one does, and what was
+// copied of it stays zero-terminated.
+int NameUnreadable(char* buffer, const DWORD* length)
+{
+    if (buffer && length && *length > 0)
+        buffer[*length - 1] = 0;
+    return FailWith(ERROR_INVALID_PARAMETER);
+}
+
+} // namespace
+
+const BYTE* LocateTextureList(const BYTE* classRecord)
+{
+    const BYTE* list = nullptr;
+    auto find = [&] { list = FindTextureList(classRecord); };
+    if (!GuardedRead(find))
+        return FailWith<const BYTE*>(ERROR_INVALID_PARAMETER, nullptr);
+    return list;
+}
+
+int GetTextureName(const BYTE* classRecord, char* buffer, DWORD* length)
+{
+    int result = 0;
+    auto lookUp = [&] { result = LookUpName(classRecord, buffer, length); };
+    return GuardedRead(lookUp) ? result : NameUnreadable(buffer, length);
+}
+
+int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length)
+{
+    int result = 0;
+    auto copy = [&] { result = CopyName(nameRecord, buffer, length); };
+    return GuardedRead(copy) ? result : NameUnreadable(buffer, length);
+}
+
 int FormatClassLine(const BYTE* classRecord, char* line)
 {
     if (!line)
         return FailWith(ERROR_INVALID_PARAMETER);
-    const BYTE* list = LocateTextureList(classRecord);
+    const BYTE* list = nullptr;
+    int number = 0;
+    unsigned entryCount = 0;
+    SurfaceType type = 0;
+    auto readFields = [&] {
+        if ((list = FindTextureList(classRecord)) != nullptr) {
+            number = ClassNumberOf(classRecord);
+            entryCount = ReadLE16(list + LIST_ENTRY_COUNT_OFS);
+            type = SurfaceTypeOf(classRecord);
+        }
+    };
+    if (!GuardedRead(readFields))
+        return 0;
     if (!list)
         return 0;
 
@@ -150,27 +206,69 @@ int FormatClassLine(const BYTE* classRecord, char* line)
         std::snprintf(name, sizeof name, "ERROR:%x", static_cast<unsigned>(GetLastError()));
 
     std::memset(line, 0, CLASS_LINE_SIZE);
-    std::snprintf(line, CLASS_LINE_SIZE, "%3d [%u] %s Type= %s",
-                  ClassNumberOf(classRecord),
-                  static_cast<unsigned>(ReadLE16(list + LIST_ENTRY_COUNT_OFS)), name,
-                  SurfaceTypeName(SurfaceTypeOf(classRecord)));
+    std::snprintf(line, CLASS_LINE_SIZE, "%3d [%u] %s Type= %s", number, entryCount, name, SurfaceTypeName(type));
     return 1;
 }
 
+namespace {
+
+struct SurfaceStores {
+    BYTE* const* records;
+    DWORD count;
+    const SurfaceType* codes;   // one per record, or null for `code` for all
+    WORD code;
+    volatile DWORD done;
+};
+
+void StoreSurfaceTypes(void* context)
+{
+    SurfaceStores& stores = *static_cast<SurfaceStores*>(context);
+    for (DWORD i = stores.done; i < stores.count; stores.done = ++i) {
+        BYTE* record = stores.records[i];
+        if (!IsInsideView(&g_classListFile, record, CLASS_RECORD_SIZE))
+            continue;
+        // Each byte first stored as it is: a field across two pages meets a
+        // page the system cannot back before either byte has changed.
+        volatile BYTE* field = record + CLASS_SURFACE_TYPE_OFS;
+        field[0] = field[0];
+        field[1] = field[1];
+        WriteLE16(record + CLASS_SURFACE_TYPE_OFS, stores.codes ? stores.codes[i] : stores.code);
+        // Counted only once it is in the view, whatever the compiler would reorder.
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+    }
+}
+
+int StoreGuarded(SurfaceStores* stores, DWORD* stored)
+{
+    const ClassListFile& file = g_classListFile;
+    const int result = GuardViewAccess(file.view, file.fileSize, StoreSurfaceTypes, stores);
+    if (stored)
+        *stored = stores->done;
+    return result;
+}
+
+} // namespace
+
 void ApplySurfaceType(DWORD code, BYTE* const* records, DWORD count)
 {
-    if (!records)
-        return;
-    for (DWORD i = 0; i < count; ++i)
-        if (IsInsideView(&g_classListFile, records[i], CLASS_RECORD_SIZE))
-            WriteLE16(records[i] + CLASS_SURFACE_TYPE_OFS, static_cast<WORD>(code));
+    ApplySurfaceTypeEx(code, records, count, nullptr);
 }
 
 void ResetSurfaceTypes()
 {
+    ResetSurfaceTypesEx(nullptr);
+}
+
+int ApplySurfaceTypeEx(DWORD code, BYTE* const* records, DWORD count, DWORD* stored)
+{
+    SurfaceStores stores{records, records ? count : 0, nullptr, static_cast<WORD>(code), 0};
+    return StoreGuarded(&stores, stored);
+}
+
+int ResetSurfaceTypesEx(DWORD* stored)
+{
     ClassListFile& file = g_classListFile;
     DWORD count = file.classCount < DEFAULT_SURFACE_TYPE_COUNT ? file.classCount : DEFAULT_SURFACE_TYPE_COUNT;
-    for (DWORD i = 0; i < count; ++i)
-        if (IsInsideView(&file, file.classRecords[i], CLASS_RECORD_SIZE))
-            WriteLE16(file.classRecords[i] + CLASS_SURFACE_TYPE_OFS, DefaultSurfaceTypes[i]);
+    SurfaceStores stores{file.classRecords, count, DefaultSurfaceTypes, 0, 0};
+    return StoreGuarded(&stores, stored);
 }

@@ -3,7 +3,9 @@
 //
 // Every record is read through g_classListFile: a location, a field or a name
 // byte that does not lie inside its view fails with ERROR_INVALID_PARAMETER
-// (87) instead of being read, and the edits never store outside it.
+// (87) instead of being read, and the edits never store outside it. Every
+// access to the view is guarded: a page the system cannot read or write is a
+// failure, not a crash.
 #pragma once
 
 #include "data/class_list_file.h"
@@ -49,17 +51,24 @@ const BYTE* LocateTextureList(const BYTE* classRecord);
 // The buffer always comes back zero-terminated: a name of *length bytes or
 // more is cut to *length - 1, so the list line and the preview path never
 // carry an unterminated name. A name that runs off the end of the file
-// without its zero byte fails with 87.
+// without its zero byte, or one the system cannot read, fails with 87.
 int GetTextureName(const BYTE* classRecord, char* buffer, DWORD* length);
 int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length);
 
 // The class's line in the dialog's list, "ERROR:%x" in place of a name that
 // cannot be read. Fails with 87 and writes nothing when the class record or
-// its texture list record lies outside the view.
+// its texture list record lies outside the view, and with the system's error
+// when it cannot read them.
 int FormatClassLine(const BYTE* classRecord, char* line /* CLASS_LINE_SIZE bytes */);
 
 // Both store the 16-bit surfaceType of each class and nothing else. Records
 // outside the view are skipped; the reset leaves positions past the default
-// table unchanged.
+// table unchanged. A store the system cannot back (a full disk, a file cut
+// short) ends the edit, leaving its error as the last-error code.
 void ApplySurfaceType(DWORD code, BYTE* const* records, DWORD count);
 void ResetSurfaceTypes();
+// The same, 1 on success; 0 with the last-error code when the system failed
+// a store. *stored then says how many records, from the first, were handled
+// before it: the one after them and the rest are as they were.
+int ApplySurfaceTypeEx(DWORD code, BYTE* const* records, DWORD count, DWORD* stored);
+int ResetSurfaceTypesEx(DWORD* stored);

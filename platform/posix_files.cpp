@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,10 +28,15 @@ struct PosixHandle {
     pid_t pid;       // processes only
 };
 
+struct MappedView {
+    size_t size;
+    int fd;   // the file's own, for what a fault in the view means
+};
+
 std::mutex g_viewsLock;
-std::map<const void*, size_t>& Views()
+std::map<const void*, MappedView>& Views()
 {
-    static std::map<const void*, size_t> views;
+    static std::map<const void*, MappedView> views;
     return views;
 }
 
@@ -207,7 +213,7 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWOR
     if (view == MAP_FAILED)
         return FailWith<HANDLE>(Win32ErrorFromErrno(errno), nullptr);
     std::lock_guard<std::mutex> lock(g_viewsLock);
-    Views()[view] = h->size;
+    Views()[view] = MappedView{h->size, dup(h->fd)};
     return view;
 }
 
@@ -221,13 +227,40 @@ size_t ViewSize(LPCVOID view, bool forget)
     auto it = Views().find(view);
     if (it == Views().end())
         return FailWith<size_t>(487);   // ERROR_INVALID_ADDRESS
-    const size_t size = it->second;
-    if (forget)
+    const size_t size = it->second.size;
+    if (forget) {
+        if (it->second.fd >= 0)
+            close(it->second.fd);
         Views().erase(it);
+    }
     return size;
 }
 
 } // namespace
+
+DWORD ViewFaultError(uintptr_t address)
+{
+    int fd = -1;
+    uint64_t offset = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_viewsLock);
+        auto it = Views().upper_bound(reinterpret_cast<const void*>(address));
+        if (it != Views().begin()) {
+            --it;
+            offset = address - reinterpret_cast<uintptr_t>(it->first);
+            if (offset < it->second.size)
+                fd = it->second.fd;
+        }
+    }
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && offset >= static_cast<uint64_t>(st.st_size))
+        return ERROR_HANDLE_EOF;
+    // Inside the file, a store fails for want of a block to put the page in.
+    struct statvfs volume;
+    if (fd >= 0 && fstatvfs(fd, &volume) == 0 && volume.f_bavail == 0)
+        return ERROR_DISK_FULL;
+    return ERROR_SWAPERROR;
+}
 
 BOOL WINAPI UnmapViewOfFile(LPCVOID view)
 {

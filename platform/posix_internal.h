@@ -33,3 +33,9 @@ FileFault TakeFault(FileCall call);
 
 // The descriptor behind a file handle of CreateFileA, or -1.
 int PosixFileDescriptor(HANDLE file);
+
+// What a bus error at `address`, inside a view of MapViewOfFile, stands for:
+// ERROR_HANDLE_EOF past the file's present end, ERROR_DISK_FULL on a volume
+// with no room left, else ERROR_SWAPERROR, Windows' own number for a page
+// that could not be brought in.
+DWORD ViewFaultError(uintptr_t address);

@@ -433,29 +433,44 @@ void CClassListDlg::OnUpdate()
             records[nRecords++] = reinterpret_cast<BYTE*>(m_classList.GetItemData(i));
     if (nRecords > 0 && !BackUpBeforeFirstEdit())
         return;
-    ApplySurfaceType(code, records, nRecords);
+    DWORD nStored = 0;
+    const BOOL bStored = ApplySurfaceTypeEx(code, records, nRecords, &nStored);
     m_bModified = 1;
+    // The system failed a store: say how far the edit got, then list the
+    // file as it is now.
+    if (!bStored)
+        ShowMessage(MB_OK, "ERROR:%X  Updating CLASSLIST.BGL\n%lu of the %lu ticked classes, the first in the list, were "
+                    "changed; the others are as they were.\n",
+                    unsigned(::GetLastError()), static_cast<unsigned long>(nStored),
+                    static_cast<unsigned long>(nRecords));
 
     if (!ScanClassList(&g_classListFile)) {
         ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
         return;
     }
     FillList(m_bShowingAll);
-    SetStatus("Classlist updated.");
+    if (bStored)
+        SetStatus("Classlist updated.");
 }
 
 void CClassListDlg::OnDefault()
 {
     if (g_classListFile.classCount > 0 && !BackUpBeforeFirstEdit())
         return;
-    ResetSurfaceTypes();
+    DWORD nStored = 0;
+    const BOOL bStored = ResetSurfaceTypesEx(&nStored);
     m_bModified = 1;
+    if (!bStored)
+        ShowMessage(MB_OK, "ERROR:%X  Resetting CLASSLIST.BGL\n%lu classes, the first in the file, were reset; the "
+                    "others are as they were.\n",
+                    unsigned(::GetLastError()), static_cast<unsigned long>(nStored));
     if (!ScanClassList(&g_classListFile)) {
         ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
         return;
     }
     FillList(m_bShowingAll);
-    SetStatus("Classlist reset to default surface types.");
+    if (bStored)
+        SetStatus("Classlist reset to default surface types.");
 }
 
 void CClassListDlg::OnQuit()

@@ -1,16 +1,19 @@
 // turfwise-cli where a POSIX system decides: a class list the user may change
-// in a folder the user may not write, pipes where files should be, and names
-// as the kernel reads them.
+// in a folder the user may not write, pipes where files should be, names as
+// the kernel reads them, and a class list on a full disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "tests/cli/cli_run.h"
 #include "tests/support/fifo_watch.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/small_tmpfs.h"
 #include "tests/support/temp_dir.h"
 #include "tools/classlist_builder.h"
 
@@ -198,6 +201,40 @@ TEST(CliPosixTest, APipeWhereAFileShouldBeIsRefusedAtOnce)
     else
         unsetenv("WINEPREFIX");
     fs::remove_all(folder);
+}
+
+// A sparse class list on a full disk: the pages of its hole cannot be read.
+TEST(CliPosixTest, AClassListTheSystemCannotReadIsAFileError)
+{
+    SmallTmpfs disk(TURFWISE_TEST_BUILD_DIR, 64);
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.why();
+    ClassListBuilder b;
+    b.AddTexturedClass(0, 1, "GRASS000.BMP");
+    b.AddTexturedClass(1, 1, "GRASS001.BMP");
+    std::vector<uint8_t> bytes = b.Bytes();
+    bytes.resize(4096, 0);
+    const std::string path = disk / "CLASSLIST.BGL";
+    WriteFileBytes(path, bytes);
+    ASSERT_EQ(truncate(path.c_str(), 3 * 4096), 0);
+    disk.Fill();
+
+    for (const char* command : {"list", "set", "reset", "restore"}) {
+        std::vector<std::string> args{command, "--file", path};
+        if (std::string(command) == "set")
+            args.insert(args.end(), {"water", "--all"});
+        CliRun run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 2) << command;
+        EXPECT_NE(run.err.find(path + ": the scan stopped at offset 4096 (0x1000): error 112: There is not enough "
+                                      "space on the disk. (error 112); 2 classes found before it"),
+                  std::string::npos)
+            << command << ": " << run.err;
+    }
+    // Nothing changed and no backup was made.
+    std::vector<uint8_t> now = ReadFileBytes(path);
+    now.resize(4096);
+    EXPECT_EQ(now, bytes);
+    EXPECT_FALSE(fs::exists(path + ".bak"));
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include "data/class_list_file.h"
 #include "data/texture_classes.h"
+#include "platform/view_guard.h"
 #include "tests/ui/dialog_driver.h"
 #include "tools/classlist_builder.h"
 #include "tools/demo_textures.h"
@@ -933,6 +934,44 @@ TEST_F(ClassListDlgTest, FailedRescanAfterDefaultKeepsTheListAndReports)
     EXPECT_EQ(ui.Text(IDC_STATUS), "All textures listed.");
     TimerTick(ui);
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready*");
+}
+
+// The system cannot back the view (a full disk under the file, a share that
+// went away): the store is abandoned with the system's error, and the list
+// shows the file as it is.
+TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChangeNothing)
+{
+    ClassList list = UseClassList({WATER, CITY, FOREST});
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ui.Click(IDC_SHOW_ALL);
+    ui.Sync();
+    ui.ClickCheckBox(0);
+    ui.ClickCheckBox(2);
+    ui.Sync();
+    ASSERT_EQ(ui.TickedLines(), (std::vector<int>{0, 2}));
+    ChooseSurfaceType(ui, GRASS);
+    ui.OnUiThread([] { FaultNextViewAccess(); });
+    ui.Click(IDC_UPDATE);
+    MessageBoxSeen error = ui.WaitForMessageBox();
+    ui.Sync();
+    EXPECT_EQ(error.caption, "Turfwise");
+    EXPECT_EQ(error.text, "ERROR:70  Updating CLASSLIST.BGL\n0 of the 2 ticked classes, the first in the list, "
+                          "were changed; the others are as they were.\n");
+    EXPECT_EQ(game.ReadClassList(), list.bytes);
+    EXPECT_EQ(ui.LineCount(), 3);
+    EXPECT_TRUE(ui.TickedLines().empty());
+    EXPECT_NE(ui.Text(IDC_STATUS), "Classlist updated.");
+
+    ui.OnUiThread([] { FaultNextViewAccess(); });
+    ui.Click(IDC_DEFAULT);
+    error = ui.WaitForMessageBox();
+    ui.Sync();
+    EXPECT_EQ(error.text, "ERROR:70  Resetting CLASSLIST.BGL\n0 classes, the first in the file, were reset; the "
+                          "others are as they were.\n");
+    EXPECT_EQ(game.ReadClassList(), list.bytes);
+    EXPECT_NE(ui.Text(IDC_STATUS), "Classlist reset to default surface types.");
+    EXPECT_EQ(ui.dlg->m_bModified, 1);
 }
 
 // ---- the backup -----------------------------------------------------------------
