@@ -67,7 +67,8 @@ int Restore(const CommonOptions& options, const std::string& path)
         return EXIT_DAMAGED_OR_DIFFERENT;
     }
 
-    PrintChanges(DiffSurfaceTypes(file, backup->bytes));
+    const std::vector<Change> changes = DiffSurfaceTypes(file, backup->bytes);
+    PrintChanges(changes);
     if (compared.differing != 0)
         std::printf("%lu other bytes differ from the backup.\n", static_cast<unsigned long>(compared.differing));
     if (decision.verdict == RESTORE_ALREADY_MATCHES) {
