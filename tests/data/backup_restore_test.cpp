@@ -10,6 +10,7 @@
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/three_classes.h"
 #include "tools/classlist_builder.h"
 
 namespace fs = std::filesystem;
@@ -23,34 +24,18 @@ void RecordReport(const char* text, const char*)
     g_reports.push_back(text);
 }
 
-class BackupRestoreTest : public ::testing::Test {
+class BackupRestoreTest : public ThreeClassesTest {
 protected:
     void SetUp() override
     {
-        ClassListBuilder b;
-        b.AddLong(64);
-        for (int16_t n = 0; n < 3; ++n)
-            classes_.push_back(b.AddTexturedClass(n, 1, "GRASS" + std::to_string(n) + ".BMP"));
-        b.AddEnd();
-        bytes_ = b.Bytes();
-        path_ = tmp_.Write("CLASSLIST.BGL", bytes_);
-        backup_ = path_ + ".bak";
-        ASSERT_TRUE(OpenClassListAt(file_.get(), path_.c_str()));
-        ASSERT_TRUE(ScanClassList(file_.get()));
+        ThreeClassesTest::SetUp();
         g_reports.clear();
         SetScanReportHook(RecordReport);
     }
     void TearDown() override
     {
         SetScanReportHook(nullptr);
-        CloseClassList(file_.get());
-    }
-
-    std::vector<uint8_t> WithType(std::vector<uint8_t> bytes, size_t index, uint16_t code) const
-    {
-        bytes[classes_[index] + CLASS_SURFACE_TYPE_OFS] = uint8_t(code);
-        bytes[classes_[index] + CLASS_SURFACE_TYPE_OFS + 1] = uint8_t(code >> 8);
-        return bytes;
+        ThreeClassesTest::TearDown();
     }
 
     RestoreDecision Decide(bool force, int expected)
@@ -61,12 +46,6 @@ protected:
         FreeClassListBackup(&backup);
         return decision;
     }
-
-    TempDir tmp_;
-    std::vector<uint8_t> bytes_;
-    std::vector<size_t> classes_;
-    std::string path_, backup_;
-    std::unique_ptr<ClassListFile> file_{new ClassListFile()};
 };
 
 TEST_F(BackupRestoreTest, ABackupThatDiffersInSurfaceTypesOnlyGoesBackAndSaysHowManyClassesChange)

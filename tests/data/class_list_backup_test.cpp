@@ -17,38 +17,15 @@
 #include "platform/posix_file_faults.h"
 #include "tests/support/fifo_watch.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/three_classes.h"
 #include "tools/classlist_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ClassListBackupTest : public ::testing::Test {
+class ClassListBackupTest : public ThreeClassesTest {
 protected:
-    void SetUp() override
-    {
-        ClassListBuilder b;
-        b.AddLong(64);
-        for (int16_t n = 0; n < 3; ++n)
-            classes_.push_back(b.AddTexturedClass(n, 1, "GRASS" + std::to_string(n) + ".BMP"));
-        b.AddEnd();
-        bytes_ = b.Bytes();
-        path_ = tmp_.Write("CLASSLIST.BGL", bytes_);
-        backup_ = path_ + ".bak";
-        ASSERT_TRUE(OpenClassListAt(file_.get(), path_.c_str()));
-        ASSERT_TRUE(ScanClassList(file_.get()));
-    }
-    void TearDown() override { CloseClassList(file_.get()); }
-
-    // The class list's bytes with class `index`'s surface type changed.
-    std::vector<uint8_t> WithType(size_t index, uint16_t code) const
-    {
-        std::vector<uint8_t> bytes = bytes_;
-        bytes[classes_[index] + CLASS_SURFACE_TYPE_OFS] = uint8_t(code);
-        bytes[classes_[index] + CLASS_SURFACE_TYPE_OFS + 1] = uint8_t(code >> 8);
-        return bytes;
-    }
-
     int Backup(BackupComparison* found = nullptr)
     {
         BackupComparison ignored;
@@ -69,11 +46,6 @@ protected:
         return names;
     }
 
-    TempDir tmp_;
-    std::vector<uint8_t> bytes_;
-    std::vector<size_t> classes_;
-    std::string path_, backup_;
-    std::unique_ptr<ClassListFile> file_{new ClassListFile()};
 };
 
 TEST_F(ClassListBackupTest, MadeWhenNoneIsThereAndAfterwardsKeptWhileOnlySurfaceTypesDiffer)
@@ -303,7 +275,7 @@ TEST_F(ClassListBackupTest, FailuresWhileWritingLeaveNoBackupAndNoTemporaryFile)
 TEST_F(ClassListBackupTest, ARenameThatLosesTheRaceJudgesTheWinnersFile)
 {
     // Another program backs up the same class list between our look and our rename.
-    const std::vector<uint8_t> theirs = WithType(0, 5);
+    const std::vector<uint8_t> theirs = WithType(bytes_, 0, 5);
     BeforeNextFileCall(FileCall::Move, [&] { tmp_.Write("CLASSLIST.BGL.bak", theirs); });
     ASSERT_EQ(Backup(), 1);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
@@ -344,7 +316,7 @@ TEST_F(ClassListBackupTest, AnExistingBackupThatCannotBeReadWholeIsNotTrusted)
 
 TEST_F(ClassListBackupTest, RestorePutsEveryByteBackAndTheFlushReportsFailure)
 {
-    std::vector<uint8_t> other = WithType(1, 2);
+    std::vector<uint8_t> other = WithType(bytes_, 1, 2);
     other[0x10] ^= 0xFF;
     tmp_.Write("CLASSLIST.BGL.bak", other);
     ClassListBackup backup{};

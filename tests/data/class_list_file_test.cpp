@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 
@@ -256,6 +257,23 @@ TEST_F(ClassListFileTest, FailuresAfterTheOpenCloseWhatWasOpenedAndKeepTheirErro
     EXPECT_EQ(std::memcmp(file_.view, kBytes.data(), kBytes.size()), 0);
 }
 
+// Root may write anything: `check` runs as an ordinary user (nobody, in a
+// child process, given a way into `folder`) when the test runs as root.
+bool AsAnOrdinaryUser(const std::string& folder, const std::function<bool()>& check)
+{
+    if (geteuid() != 0)
+        return check();
+    std::filesystem::permissions(folder, std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+    pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0)
+        _exit(setgid(65534) == 0 && setuid(65534) == 0 && check() ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 TEST_F(ClassListFileTest, ReadOnlyFileIsRefused)
 {
     std::string path = tmp_.Write("drive_c/RO/Scenery/All/Scenery/CLASSLIST.BGL", kBytes);
@@ -268,19 +286,7 @@ TEST_F(ClassListFileTest, ReadOnlyFileIsRefused)
     };
     std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
                                            std::filesystem::perms::others_read);
-    if (geteuid() != 0) {
-        EXPECT_TRUE(check());
-        return;
-    }
-    // Root may write anything: look at it as an ordinary user would.
-    std::filesystem::permissions(tmp_.path(), std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-        _exit(setgid(65534) == 0 && setuid(65534) == 0 && check() ? 0 : 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(AsAnOrdinaryUser(tmp_.path(), check));
 }
 
 // How the view of an open is mapped, from the kernel's list: "rw-s", "r--s".
@@ -310,18 +316,7 @@ TEST_F(ClassListFileTest, ReadOnlyFileOpensForLookingOnly)
     EXPECT_TRUE(check());   // whoever may write it may look too
     std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
                                            std::filesystem::perms::others_read);
-    if (geteuid() != 0) {
-        EXPECT_TRUE(check());
-        return;
-    }
-    std::filesystem::permissions(tmp_.path(), std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-        _exit(setgid(65534) == 0 && setuid(65534) == 0 && check() ? 0 : 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(AsAnOrdinaryUser(tmp_.path(), check));
 }
 
 TEST_F(ClassListFileTest, APipeSocketOrDeviceIsRefusedAtOnceAndNeverOpened)
