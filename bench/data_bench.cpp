@@ -250,7 +250,6 @@ private:
 
 int main(int argc, char** argv)
 {
-    SetScanReportHook([](const char*, const char*) {});
     std::vector<Sample> samples = {
         {"realistic256", BuildRealisticClassList(256)},
         {"realistic1024", BuildRealisticClassList(1024)},

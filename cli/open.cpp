@@ -4,18 +4,10 @@
 
 #include "cli/exit_code.h"
 #include "cli/report.h"
-#include "data/byte_order.h"
 #include "data/record_scan.h"
 #include "platform/native_path.h"
 
 namespace {
-
-std::string g_scanReport;
-
-void KeepScanReport(const char* text, const char*)
-{
-    g_scanReport = text;
-}
 
 std::string StopReason(const ClassListFile& file, const ScanResult& scan)
 {
@@ -28,8 +20,7 @@ std::string StopReason(const ClassListFile& file, const ScanResult& scan)
     }
     switch (scan.error) {
     case ERROR_INVALID_FUNCTION:
-        std::snprintf(text, sizeof text, "an unrecognised record (opcode %04X)",
-                      static_cast<unsigned>(ReadLE16(file.view + scan.offset)));
+        std::snprintf(text, sizeof text, "an unrecognised record (opcode %04X)", static_cast<unsigned>(scan.opcode));
         return text;
     case ERROR_NOT_ENOUGH_MEMORY:
         return "more than " + std::to_string(CLASS_TABLE_SIZE) + " texture classes";
@@ -86,9 +77,7 @@ bool IsDamage(const ScanResult& scan)
 
 ScanResult Scan(ClassListFile* file, bool report)
 {
-    SetScanReportHook(KeepScanReport);
     ScanResult scan;
-    g_scanReport.clear();
     ScanStop stop;
     if (!ScanClassListEx(file, &stop)) {
         scan.complete = false;
@@ -99,8 +88,10 @@ ScanResult Scan(ClassListFile* file, bool report)
         scan.pastEndLength = stop.pastEndLength;
     }
     scan.offset = stop.offset;
-    if (report && !g_scanReport.empty())
-        std::fprintf(stderr, "%s: %s\n", kProgram, g_scanReport.c_str());
+    scan.opcode = stop.opcode;
+    char text[128];
+    if (report && FormatScanReport(file, stop, text, sizeof text))
+        std::fprintf(stderr, "%s: %s\n", kProgram, text);
     return scan;
 }
 

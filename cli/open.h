@@ -12,6 +12,7 @@ struct ScanResult {
     DWORD error = 0;
     DWORD offset = 0;
     DWORD pastEndLength = 0;   // the length of the record at `offset` that runs past the end of the file
+    WORD opcode = 0;           // of the record at `offset`, when the scan failed there
 };
 
 // Fills the record's names and gives the class list's path, or an exit code.

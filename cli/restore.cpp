@@ -45,10 +45,11 @@ int Restore(const CommonOptions& options, const std::string& path)
     }
     if (decision.damaged) {
         ClassListFile stopped{};
-        stopped.view = backup->bytes;
         stopped.fileSize = backup->size;
         stopped.classCount = decision.scanClasses;
-        ReportStop(backup->path, stopped, ScanResult{false, decision.scanError, decision.scanOffset, decision.scanPastEndLength});
+        ReportStop(backup->path, stopped,
+                   ScanResult{false, decision.scanError, decision.scanOffset, decision.scanPastEndLength,
+                              decision.scanOpcode});
     }
     if (decision.verdict == RESTORE_DAMAGED) {
         Complain(backupPath, "refused: the backup is damaged; --force restores it anyway");

@@ -25,10 +25,7 @@ bool IsTheClassList(const ClassListFile* file, LPCSTR backupPath)
     return same;
 }
 
-void KeepQuiet(const char*, const char*) {}
-
 // The backup scanned on its own, as the class list would be after the restore.
-// Its report of an unrecognised record is left out: the decision says it.
 bool ScanBackup(const ClassListBackup* backup, RestoreDecision* decision)
 {
     ClassListFile* copy = new (std::nothrow) ClassListFile();
@@ -36,7 +33,6 @@ bool ScanBackup(const ClassListBackup* backup, RestoreDecision* decision)
         return FailWith(ERROR_NOT_ENOUGH_MEMORY, false);
     copy->view = backup->bytes;
     copy->fileSize = backup->size;
-    const ScanReportHook previous = SetScanReportHook(KeepQuiet);
     ScanStop stop{};
     if (!ScanClassListEx(copy, &stop)) {
         decision->damaged = true;
@@ -48,8 +44,8 @@ bool ScanBackup(const ClassListBackup* backup, RestoreDecision* decision)
         decision->scanPastEndLength = stop.pastEndLength;
     }
     decision->scanOffset = stop.offset;
+    decision->scanOpcode = stop.opcode;
     decision->scanClasses = copy->classCount;
-    SetScanReportHook(previous);
     delete copy;
     return true;
 }

@@ -24,6 +24,7 @@ struct RestoreDecision {
     DWORD scanOffset;            // ...at this offset of the backup
     DWORD scanClasses;           // ...after this many classes
     DWORD scanPastEndLength;     // ...or the length of its last record, which runs past its end
+    WORD scanOpcode;             // ...and the opcode of the record it failed at
     BackupComparison compared;   // how the backup differs besides surface types
     DWORD changedClasses;        // classes whose surface type the restore changes
 };

@@ -11,13 +11,6 @@
 
 namespace {
 
-void ShowReport(const char* text, const char* caption)
-{
-    MessageBoxA(nullptr, text, caption, MB_OK);
-}
-
-ScanReportHook g_reportHook = ShowReport;
-
 // The record's address names it for the user on the 32-bit build; a 64-bit
 // address does not fit the report's eight digits, so there it is the offset.
 uint32_t ReportedLocation(const BYTE* record, uint64_t offset)
@@ -124,13 +117,6 @@ void WalkRecords(void* context)
 
 } // namespace
 
-ScanReportHook SetScanReportHook(ScanReportHook hook)
-{
-    const ScanReportHook previous = g_reportHook;
-    g_reportHook = hook ? hook : ShowReport;
-    return previous;
-}
-
 int ScanClassList(ClassListFile* file)
 {
     return ScanClassListEx(file, nullptr);
@@ -138,10 +124,13 @@ int ScanClassList(ClassListFile* file)
 
 int ScanClassListEx(ClassListFile* file, ScanStop* stop)
 {
-    if (!file)
-        return FailWith(ERROR_INVALID_PARAMETER);
     if (stop)
         *stop = ScanStop{};
+    if (!file) {
+        if (stop)
+            stop->error = ERROR_INVALID_PARAMETER;
+        return FailWith(ERROR_INVALID_PARAMETER);
+    }
 
     std::memset(file->classRecords, 0, sizeof file->classRecords);
     file->classCount = 0;
@@ -154,16 +143,21 @@ int ScanClassListEx(ClassListFile* file, ScanStop* stop)
     const DWORD error = GetLastError();
     if (guarded && walk.result) {
         if (stop && walk.pastEndLength)
-            *stop = {static_cast<DWORD>(walk.pos), static_cast<DWORD>(walk.pastEndLength)};
+            *stop = {static_cast<DWORD>(walk.pos), static_cast<DWORD>(walk.pastEndLength), 0, 0};
         return 1;
     }
     if (stop)
-        *stop = {static_cast<DWORD>(walk.pos), 0};
-    if (guarded && error == ERROR_INVALID_FUNCTION) {
-        char text[MAX_PATH];
-        std::snprintf(text, sizeof text, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X",
-                      ReportedLocation(file->view + walk.pos, walk.pos), walk.opcode, walk.opcode & 0xFF);
-        g_reportHook(text, "Turfwise - Debug");
-    }
+        *stop = {static_cast<DWORD>(walk.pos), 0, walk.opcode, error};
     return FailWith(error);
+}
+
+bool FormatScanReport(const ClassListFile* file, const ScanStop& stop, char* text, std::size_t size)
+{
+    if (size > 0)
+        text[0] = '\0';
+    if (!file || !file->view || stop.error != ERROR_INVALID_FUNCTION || size == 0)
+        return false;
+    std::snprintf(text, size, "TWSSCN001E  SCAN =L'%08X, O= %04X, L= %02X",
+                  ReportedLocation(file->view + stop.offset, stop.offset), stop.opcode, stop.opcode & 0xFF);
+    return true;
 }

@@ -1,6 +1,8 @@
 // Walks the mapped class list record by record and fills its two tables.
 #pragma once
 
+#include <cstddef>
+
 #include "data/class_list_file.h"
 
 // Opcodes with a meaning of their own; every other record is stepped over.
@@ -16,10 +18,13 @@ enum : WORD { SURFACE_WATER = 2 };
 // when it stopped early (87 no record, 8 table full, 1 unrecognised record,
 // 13 a record that runs past the end or has no length).
 int ScanClassList(ClassListFile* file);
-// Where a walk ended, for callers that judge a file more strictly than the walk.
+// Where a walk ended, and why: for the caller to report, and for callers
+// that judge a file more strictly than the walk.
 struct ScanStop {
     DWORD offset;          // the record the walk stopped at, or that ran past the end
     DWORD pastEndLength;   // that record's length when it carries past the end of the view, else 0
+    WORD opcode;           // the record's opcode when the walk failed at it, else 0
+    DWORD error;           // the last-error code the walk failed with, else 0
 };
 
 // The same, and where it ended: on failure the record it stopped at; on
@@ -27,7 +32,6 @@ struct ScanStop {
 // to it), which ends the walk as normally as the end itself.
 int ScanClassListEx(ClassListFile* file, ScanStop* stop);
 
-// The scan reports an unrecognised record to the user before it gives up.
-// Tests put a hook here; null restores the message box. Gives the hook it replaces.
-typedef void (*ScanReportHook)(const char* text, const char* caption);
-ScanReportHook SetScanReportHook(ScanReportHook hook);
+// The text that tells the user of an unrecognised record, into `text`; false
+// when the walk stopped for another reason (nothing to report).
+bool FormatScanReport(const ClassListFile* file, const ScanStop& stop, char* text, std::size_t size);

@@ -1,5 +1,4 @@
 #include <cerrno>
-#include <cstdio>
 
 #include "platform/posix_internal.h"
 
@@ -38,10 +37,4 @@ DWORD Win32ErrorFromErrno(int err)
     case ELOOP: return ERROR_PATH_NOT_FOUND;
     default: return ERROR_GEN_FAILURE;
     }
-}
-
-int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT)
-{
-    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-    return 1;   // IDOK
 }

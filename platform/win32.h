@@ -28,7 +28,6 @@ typedef ACCESS_MASK REGSAM;
 typedef uintptr_t SIZE_T;
 typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
-typedef struct HWND__* HWND;
 typedef LONG LSTATUS;
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
@@ -132,8 +131,6 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 #define KEY_WOW64_64KEY 0x0100u
 #define KEY_WOW64_32KEY 0x0200u
 
-#define MB_OK 0x00000000u
-
 #define WINAPI
 
 void WINAPI SetLastError(DWORD code);
@@ -184,8 +181,5 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM acc
 LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type,
                                 LPBYTE data, LPDWORD size);
 LSTATUS WINAPI RegCloseKey(HKEY key);
-
-// No windows here: the text goes to standard error and the "user" answers OK at once.
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 #endif

@@ -39,7 +39,7 @@ x86_64-w64-mingw32-strip -o "$stage/Turfwise64.exe" build/release-x86_64/ui/Turf
 i686-w64-mingw32-strip -o "$stage/turfwise-cli.exe" build/release-i686/cli/turfwise-cli.exe
 for exe in "$stage/Turfwise.exe" "$stage/Turfwise64.exe" "$stage/turfwise-cli.exe"; do
     case $exe in *64.exe) arch=x86_64 ;; *) arch=i686 ;; esac
-    tests/ui/check_exe.sh "$exe" $arch | tail -1
+    tests/support/check_exe.sh "$exe" $arch | tail -1
 done
 over=0
 for exe in Turfwise.exe Turfwise64.exe turfwise-cli.exe; do

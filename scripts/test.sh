@@ -193,7 +193,7 @@ if build windows; then
     passed=0 failed=0
     for exe in build/windows/ui/Turfwise.exe build/windows/cli/turfwise-cli.exe; do
         [ -f "$exe" ] || [ "$exe" = build/windows/ui/Turfwise.exe ] || continue
-        if tests/ui/check_exe.sh "$exe" i686; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+        if tests/support/check_exe.sh "$exe" i686; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
     done
     add_summary windows-i686-static $passed $failed 0
 else

@@ -152,7 +152,7 @@ BOOL CClassListDlg::OnInitDialog()
     if (!OpenClassList(&g_classListFile))
         ShowMessage(MB_OK, "ERROR:%X  Processing CLASSLIST.BGL\n", unsigned(::GetLastError()));
     UpdateRestoreItem();
-    if (!ScanClassList(&g_classListFile))
+    if (!ScanAndReport())
         ShowMessage(MB_OK, "WARNING:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
 
     // Inserted at explicit positions, so the box keeps table order despite
@@ -250,6 +250,18 @@ void CClassListDlg::ShowMessage(UINT nType, LPCSTR lpszFormat, ...)
     std::vsnprintf(szText, sizeof szText, lpszFormat, args);
     va_end(args);
     ::MessageBoxA(nullptr, szText, "Turfwise", nType);
+}
+
+int CClassListDlg::ScanAndReport()
+{
+    ScanStop stop;
+    const int nResult = ScanClassListEx(&g_classListFile, &stop);
+    char szReport[kTextSize];
+    if (!nResult && FormatScanReport(&g_classListFile, stop, szReport, sizeof szReport)) {
+        ::MessageBoxA(nullptr, szReport, "Turfwise - Debug", MB_OK);
+        ::SetLastError(stop.error);
+    }
+    return nResult;
 }
 
 int CClassListDlg::AddListEntry(int nPosition, BYTE* pRecord)
@@ -444,7 +456,7 @@ void CClassListDlg::OnUpdate()
                     unsigned(::GetLastError()), static_cast<unsigned long>(nStored),
                     static_cast<unsigned long>(nRecords));
 
-    if (!ScanClassList(&g_classListFile)) {
+    if (!ScanAndReport()) {
         ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
         return;
     }
@@ -464,7 +476,7 @@ void CClassListDlg::OnDefault()
         ShowMessage(MB_OK, "ERROR:%X  Resetting CLASSLIST.BGL\n%lu classes, the first in the file, were reset; the "
                     "others are as they were.\n",
                     unsigned(::GetLastError()), static_cast<unsigned long>(nStored));
-    if (!ScanClassList(&g_classListFile)) {
+    if (!ScanAndReport()) {
         ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
         return;
     }

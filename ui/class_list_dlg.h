@@ -76,6 +76,9 @@ private:
     // Before the first store of the run: the backup, or the user's leave to
     // change the file without one. FALSE when nothing may be stored.
     BOOL BackUpBeforeFirstEdit();
+    // Scans the open class list as ScanClassList does, showing first the report of an
+    // unrecognised record that stopped it; the scan's last-error code stays.
+    int ScanAndReport();
 
     // The list of the file just opened and scanned, chosen, selected and
     // previewed as at start-up.

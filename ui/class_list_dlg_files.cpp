@@ -137,7 +137,7 @@ BOOL CClassListDlg::OpenOtherClassList(LPCSTR lpszPath)
     m_bModified = 0;
     m_bBackupSettled = 0;
     UpdateRestoreItem();
-    if (!ScanClassList(&g_classListFile))
+    if (!ScanAndReport())
         ShowMessage(MB_OK, "WARNING:%X  Scanning %s\n", unsigned(::GetLastError()), g_classListFile.fileName);
     ShowFirstList();
     SetStatus("Ready");
@@ -169,7 +169,7 @@ void CClassListDlg::OnRestoreBackup()
             AskOrTell(MB_OK | MB_ICONERROR, "Could not restore %s (ERROR:%X). %s", name, error, szMeaning);
         }
         m_bModified = 1;
-        if (!ScanClassList(&g_classListFile)) {
+        if (!ScanAndReport()) {
             ShowMessage(MB_OK, "ERROR:%X  Scanning %s\n", unsigned(::GetLastError()), name);
             break;
         }

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "tests/ui/game_folder.h"
+#include "tests/support/game_folder.h"
 
 namespace {
 

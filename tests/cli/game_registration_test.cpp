@@ -9,7 +9,7 @@
 
 #include "data/class_list_file.h"
 #include "tests/cli/cli_run.h"
-#include "tests/ui/game_folder.h"
+#include "tests/support/game_folder.h"
 
 namespace {
 

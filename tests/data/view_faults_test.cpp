@@ -144,12 +144,14 @@ TEST_F(ViewFaults, AFaultStopsEveryAccessWithTheSystemsErrorBeforeItChangesAByte
     ASSERT_EQ(g_classListFile.classCount, 4u);
 
     FaultNextViewAccess();
-    ScanStop stop{99, 99};
+    ScanStop stop{99, 99, 99, 99};
     SetLastError(0);
     EXPECT_EQ(ScanClassListEx(&g_classListFile, &stop), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_DISK_FULL));
     EXPECT_EQ(g_classListFile.classCount, 0u);
     EXPECT_EQ(stop.offset, 0u);
+    EXPECT_EQ(stop.opcode, 0u);
+    EXPECT_EQ(stop.error, DWORD(ERROR_DISK_FULL));
     ASSERT_EQ(ScanClassList(&g_classListFile), 1);
 
     ExpectEveryStoreFails(ERROR_DISK_FULL, 0, 0, 0);

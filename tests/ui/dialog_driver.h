@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/ui/game_folder.h"
+#include "tests/support/game_folder.h"
 #include "ui/class_list_dlg.h"
 
 // The dialog with its members in reach of the tests.

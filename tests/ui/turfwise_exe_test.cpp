@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/ui/game_folder.h"
+#include "tests/support/game_folder.h"
 #include "tools/demo_textures.h"
 #include "tools/screen_capture.h"
 #include "turfwise_version.h"

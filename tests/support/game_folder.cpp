@@ -1,4 +1,4 @@
-#include "tests/ui/game_folder.h"
+#include "tests/support/game_folder.h"
 
 #include <gtest/gtest.h>
 
