@@ -29,8 +29,8 @@ for preset in windows-release windows64-release; do
     cmake --preset $preset >/dev/null
     cmake --build --preset $preset --target Turfwise turfwise-cli -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
 done
-version=$(sed -n 's/^#define TURFWISE_VERSION "\(.*\)"$/\1/p' build/release-i686/generated/turfwise_version.h)
-[ -n "$version" ] || { echo "no version in the generated header" >&2; exit 1; }
+version=$(cat build/release-i686/version.txt)
+[ -n "$version" ] || { echo "configure wrote no version" >&2; exit 1; }
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT

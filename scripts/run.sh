@@ -22,7 +22,6 @@ wine_use $arch $dpi
 build=${TURFWISE_BUILD_DIR:-$root/build/$preset}
 mkdir -p "$build" && build=$(cd "$build" && pwd)
 demo=$root/build/demo
-tool=$root/build/demo-tool/make_demo
 shot=${1:-$root/build/turfwise-demo.png}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -31,18 +30,12 @@ fi
 cmake --build "$build" --target Turfwise turfwise_snap -j2
 exe=$build/ui/$exe_name
 
-# The demo generator runs on this machine, so it is built with the host
-# compiler, whatever the Windows build uses.
-sources=("$root/tools/make_demo.cpp" "$root/tools/demo_textures.cpp" "$root/tools/classlist_builder.cpp")
-stale=0
-[ -x "$tool" ] || stale=1
-for f in "${sources[@]}" "$root/tools/demo_textures.h" "$root/tools/classlist_builder.h" "$root/tools/byte_writer.h"; do
-    [ "$f" -nt "$tool" ] && stale=1
-done
-if [ $stale = 1 ]; then
-    mkdir -p "$(dirname "$tool")"
-    "${CXX:-c++}" -std=c++17 -O2 -I"$root" "${sources[@]}" -o "$tool"
+# The demo generator runs on this machine: the native build's.
+if [ ! -f "$root/build/native/CMakeCache.txt" ]; then
+    (cd "$root" && cmake --preset native >/dev/null)
 fi
+cmake --build "$root/build/native" --target make_demo -j2 >/dev/null
+tool=$root/build/native/tools/make_demo
 # A fresh folder every run: the demo starts from the default surface types.
 rm -rf "$demo"
 "$tool" "$demo"

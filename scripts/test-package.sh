@@ -16,7 +16,7 @@ root=$(cd "$here/.." && pwd)
 out=${1:?usage: test-package.sh OUT}
 cd "$root"
 
-version=$(sed -n 's/^#define TURFWISE_VERSION "\(.*\)"$/\1/p' build/release-i686/generated/turfwise_version.h 2>/dev/null)
+version=$(cat build/release-i686/version.txt 2>/dev/null)
 zip=dist/turfwise-$version-windows.zip
 [ -n "$version" ] && [ -f "$zip" ] || { echo "no package: run scripts/package.sh first" >&2; exit 1; }
 rm -rf "$out" && mkdir -p "$out/test-results" "$out/package"
