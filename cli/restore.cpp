@@ -9,22 +9,10 @@
 #include "cli/report.h"
 #include "data/backup_restore.h"
 
-namespace {
-
-struct BackupFree {
-    void operator()(ClassListBackup* backup) const
-    {
-        FreeClassListBackup(backup);
-        delete backup;
-    }
-};
-
-} // namespace
-
 int Restore(const CommonOptions& options, const std::string& path)
 {
     ClassListFile& file = g_classListFile;
-    std::unique_ptr<ClassListBackup, BackupFree> backup(new ClassListBackup{});
+    const auto backup = std::make_unique<ClassListBackup>();
     RestoreDecision decision;
     DecideRestore(&file, path.c_str(), options.force, backup.get(), &decision);
     if (decision.verdict == RESTORE_UNREADABLE) {

@@ -30,9 +30,8 @@ struct RestoreDecision {
 };
 
 // Reads the backup of the class list in `file` (open at `classListPath` and
-// scanned) into `backup`, which the caller frees with FreeClassListBackup, and
-// decides. With `force` a damaged backup or one with other bytes is put back
-// whole all the same. Returns 1 when the backup may be put back
-// (RESTORE_ALLOWED), else 0.
+// scanned) into `backup`, and decides. With `force` a damaged backup or one
+// with other bytes is put back whole all the same. Returns 1 when the backup
+// may be put back (RESTORE_ALLOWED), else 0.
 int DecideRestore(const ClassListFile* file, LPCSTR classListPath, bool force, ClassListBackup* backup,
                   RestoreDecision* decision);

@@ -23,7 +23,8 @@ int ReadWholeFile(HANDLE handle, ClassListBackup* backup)
         return 0;
     if (high != 0)
         return FailWith(ERROR_FILE_TOO_LARGE);   // no class list is 4 GiB
-    if (!(backup->bytes = new (std::nothrow) BYTE[size ? size : 1]))
+    backup->storage.reset(new (std::nothrow) BYTE[size ? size : 1]);
+    if (!(backup->bytes = backup->storage.get()))
         return FailWith(ERROR_NOT_ENOUGH_MEMORY);
     DWORD read = 0;
     if (!ReadFile(handle, backup->bytes, size, &read, nullptr))
@@ -90,10 +91,8 @@ int CheckExisting(const ClassListFile* file, LPCSTR backup, BackupComparison* fo
     } else {
         result = found->mismatch == BACKUP_MATCHES ? FailWith(ERROR_ALREADY_EXISTS, 1) : FailWith(ERROR_FILE_EXISTS);
     }
-    const DWORD error = GetLastError();
-    FreeClassListBackup(&copy);
+    KeepLastError keep;
     CloseHandle(handle);
-    SetLastError(error);
     return result;
 }
 
@@ -257,17 +256,15 @@ int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup)
 {
     if (!backup)
         return FailWith(ERROR_INVALID_PARAMETER);
-    backup->bytes = nullptr;
-    backup->size = 0;
+    FreeClassListBackup(backup);
     if (!FormatBackupPath(classListPath, backup->path, sizeof backup->path))
         return 0;
     HANDLE handle = OpenDiskFile(backup->path, GENERIC_READ);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
     const int result = ReadWholeFile(handle, backup);
-    const DWORD error = GetLastError();
+    KeepLastError keep;
     CloseHandle(handle);
-    SetLastError(error);
     return result;
 }
 
@@ -275,7 +272,7 @@ void FreeClassListBackup(ClassListBackup* backup)
 {
     if (!backup)
         return;
-    delete[] backup->bytes;
+    backup->storage.reset();
     backup->bytes = nullptr;
     backup->size = 0;
 }

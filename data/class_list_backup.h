@@ -2,6 +2,8 @@
 // back to it.
 #pragma once
 
+#include <memory>
+
 #include "data/class_list_file.h"
 
 // Added to the class list's path. Never ".BGL": the game loads every .BGL in
@@ -51,18 +53,21 @@ void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD si
 // running program has its process id.
 int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found);
 
-// A backup read whole into memory, and where it was read from.
+// A backup read whole into memory, and where it was read from. The bytes read
+// are owned by `storage` and go with the record; a caller that brings bytes
+// of its own points `bytes` at them and keeps them.
 struct ClassListBackup {
     BYTE* bytes;
     DWORD size;
     char path[BACKUP_PATH_SIZE];
+    std::unique_ptr<BYTE[]> storage;
 };
 
-// Reads the backup of the class list at `classListPath`; free it with
-// FreeClassListBackup, also after a failure. Fails with ERROR_INVALID_DATA (13)
+// Reads the backup of the class list at `classListPath`. Fails with ERROR_INVALID_DATA (13)
 // when the file gives fewer bytes than its size, ERROR_FILE_TOO_LARGE (223)
 // for 4 GiB or more, ERROR_CANT_ACCESS_FILE (1920) for a pipe or device.
 int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup);
+// Lets the bytes go before the record does.
 void FreeClassListBackup(ClassListBackup* backup);
 
 // Puts the backup back over the mapped class list, every byte, through the

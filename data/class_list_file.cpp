@@ -57,10 +57,9 @@ int OpenClassList(ClassListFile* file)
         return 0;
     }
     FormatClassListPath(file, path, static_cast<DWORD>(pathSize));
-    int result = OpenClassListAt(file, path);
-    DWORD error = GetLastError();
+    const int result = OpenClassListAt(file, path);
+    KeepLastError keep;
     std::free(path);
-    SetLastError(error);
     return result;
 }
 
@@ -107,32 +106,31 @@ int OpenAndMap(ClassListFile* file, LPCSTR path, bool writable)
     if (sizeError == ERROR_SUCCESS && high != 0)
         sizeError = ERROR_FILE_TOO_LARGE;   // the size and every offset are 32-bit
     if (sizeError != ERROR_SUCCESS) {
+        SetLastError(sizeError);
+        KeepLastError keep;
         CloseHandle(handle);
         file->fileSize = 0;
         file->fileHandle = nullptr;
-        SetLastError(sizeError);
         return 0;
     }
 
     file->mappingHandle =
         CreateFileMappingA(handle, nullptr, writable ? PAGE_READWRITE : PAGE_READONLY, 0, 0, nullptr);
     if (!file->mappingHandle) {
-        DWORD error = GetLastError();
+        KeepLastError keep;
         CloseHandle(handle);
         file->fileHandle = nullptr;
-        SetLastError(error);
         return 0;
     }
 
     file->view = static_cast<BYTE*>(
         MapViewOfFile(file->mappingHandle, writable ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ, 0, 0, 0));
     if (!file->view) {
-        DWORD error = GetLastError();
+        KeepLastError keep;
         CloseHandle(file->mappingHandle);
         CloseHandle(handle);
         file->mappingHandle = nullptr;
         file->fileHandle = nullptr;
-        SetLastError(error);
         return 0;
     }
     return 1;
@@ -162,6 +160,11 @@ int CloseClassList(ClassListFile* file)
         CloseHandle(file->mappingHandle);
     if (file->fileHandle)
         CloseHandle(file->fileHandle);
+    // A second close, or a look at the record afterwards, must find nothing to use.
+    file->view = nullptr;
+    file->fileSize = 0;
+    file->mappingHandle = nullptr;
+    file->fileHandle = nullptr;
     return 1;
 }
 

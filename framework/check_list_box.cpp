@@ -65,14 +65,10 @@ void CCheckListBox::PostNcDestroy() { m_checks.clear(); }
 
 int CCheckListBox::CalcMinimumItemHeight()
 {
-    HDC hDC = ::GetDC(m_hWnd);
-    HFONT hFont = GetFont();
-    HGDIOBJ hOldFont = hFont != nullptr ? ::SelectObject(hDC, hFont) : nullptr;
+    CClientDC dc(this);
+    CSelectObject font(dc, GetFont());
     TEXTMETRICA tm{};
-    ::GetTextMetricsA(hDC, &tm);
-    if (hOldFont != nullptr)
-        ::SelectObject(hDC, hOldFont);
-    ::ReleaseDC(m_hWnd, hDC);
+    ::GetTextMetricsA(dc, &tm);
     return std::max(static_cast<int>(tm.tmHeight), DpiScale(kCheckSize + kInset, m_nDpi));
 }
 

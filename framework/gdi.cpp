@@ -46,6 +46,15 @@ CPaintDC::~CPaintDC()
     Detach();
 }
 
+CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) { m_hDC = ::GetDC(m_hWnd); }
+
+CClientDC::~CClientDC()
+{
+    if (m_hDC != nullptr)
+        ::ReleaseDC(m_hWnd, m_hDC);
+    Detach();
+}
+
 BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight, BYTE bItalic,
                        BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet, BYTE nOutPrecision, BYTE nClipPrecision,
                        BYTE nQuality, BYTE nPitchAndFamily, LPCSTR lpszFacename)

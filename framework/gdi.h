@@ -59,6 +59,36 @@ protected:
     HWND m_hWnd;
 };
 
+// A window's client-area DC for measuring or drawing outside WM_PAINT,
+// released with this object.
+class CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* pWnd);
+    ~CClientDC() override;
+
+protected:
+    HWND m_hWnd;
+};
+
+// Selects an object into a DC and puts the one it replaced back on leaving
+// the scope. A null object selects nothing.
+class CSelectObject {
+public:
+    CSelectObject(HDC hDC, HGDIOBJ hObject)
+        : m_hDC(hDC), m_hOld(hObject != nullptr ? ::SelectObject(hDC, hObject) : nullptr) {}
+    ~CSelectObject()
+    {
+        if (m_hOld != nullptr)
+            ::SelectObject(m_hDC, m_hOld);
+    }
+    CSelectObject(const CSelectObject&) = delete;
+    CSelectObject& operator=(const CSelectObject&) = delete;
+
+private:
+    HDC m_hDC;
+    HGDIOBJ m_hOld;
+};
+
 class CFont {
 public:
     HFONT m_hObject = nullptr;

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "data/class_list_backup.h"
@@ -64,7 +65,6 @@ CClassListDlg::CClassListDlg(CWnd* pParent)
       m_bShowingAll(0),
       m_nStatusTimer(0),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_pListFont(new (std::nothrow) CFont),
       m_bBackupSettled(0),
       m_szClassListPath()
 {
@@ -112,15 +112,10 @@ BOOL CClassListDlg::OnInitDialog()
 
     // 12 pixels at 96 DPI: the list's text keeps its size beside the
     // template's controls, which the dialog manager scales with the screen.
-    HFONT hFont = ::CreateFontA(-DpiScale(12, GetScreenDpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                FF_MODERN | DEFAULT_PITCH, "Courier New");
-    if (hFont != nullptr && m_pListFont) {
-        m_pListFont->Attach(hFont);
-        m_classList.SetFont(m_pListFont.get(), TRUE);
-    } else if (hFont != nullptr) {
-        ::DeleteObject(hFont);
-    }
+    if (m_listFont.CreateFont(-DpiScale(12, GetScreenDpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH,
+                              "Courier New"))
+        m_classList.SetFont(&m_listFont, TRUE);
 
     m_toolTip.Create(this, 0);
     static const struct {

@@ -6,8 +6,6 @@
 #include <windows.h>
 #include <shellapi.h>  // HDROP
 
-#include <memory>
-
 #include "data/class_list_file.h"
 #include "framework/afxwin.h"
 #include "ui/anchor_dialog.h"
@@ -64,7 +62,7 @@ protected:
     int m_bShowingAll;     // 1 all classes listed, 0 the water classes only
     UINT_PTR m_nStatusTimer;
     HICON m_hIcon;
-    std::unique_ptr<CFont> m_pListFont;
+    CFont m_listFont;
     CToolTipCtrl m_toolTip;
     int m_bBackupSettled;  // the backup is made, or the user chose to go on without one
     char m_szClassListPath[CLASS_LIST_PATH_SIZE];  // the file open, or last tried at start-up

@@ -211,6 +211,5 @@ void CClassListDlg::OnRestoreBackup()
                   static_cast<unsigned long>(decision.compared.firstOffset));
         break;
     }
-    FreeClassListBackup(&backup);
     UpdateRestoreItem();
 }

@@ -46,24 +46,17 @@ BOOL CPreviewStatic::OnEraseBkgnd(CDC* pDC)
     const int cy = rc.bottom - rc.top;
 
     if (m_hBitmap == nullptr) {
-        HBRUSH hBrush = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
-        if (hBrush != nullptr) {
-            HGDIOBJ hOldBrush = pDC->SelectObject(hBrush);
-            pDC->PatBlt(rc.left, rc.top, cx, cy, PATCOPY);
-            pDC->SelectObject(hOldBrush);
-            ::DeleteObject(hBrush);
-        }
+        CSelectObject brush(*pDC, ::GetSysColorBrush(COLOR_BTNFACE));
+        pDC->PatBlt(rc.left, rc.top, cx, cy, PATCOPY);
         return TRUE;
     }
 
     CDC dcMem;
     if (dcMem.CreateCompatibleDC(pDC)) {
-        HGDIOBJ hOldBitmap = dcMem.SelectObject(m_hBitmap);
+        CSelectObject bitmap(dcMem, m_hBitmap);
         pDC->SetStretchBltMode(COLORONCOLOR);
         // The whole bitmap, its last row and column included, fills the control.
         pDC->StretchBlt(rc.left, rc.top, cx, cy, &dcMem, 0, 0, m_bmInfo.bmWidth, m_bmInfo.bmHeight, SRCCOPY);
-        dcMem.SelectObject(hOldBitmap);
-        dcMem.DeleteDC();
     }
     return TRUE;
 }

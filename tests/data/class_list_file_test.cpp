@@ -173,6 +173,28 @@ TEST_F(ClassListFileTest, OpenFindsTheFileWhateverItsCaseOnDisk)
     EXPECT_EQ(file_.view[4], 0x0A);
 }
 
+TEST_F(ClassListFileTest, ACloseLeavesNothingThatASecondCloseCouldCloseAgain)
+{
+    tmp_.Write("drive_c/Games/CFS/Scenery/All/Scenery/CLASSLIST.BGL", kBytes);
+    std::strcpy(file_.gameFolder, "C:\\Games\\CFS");
+    ASSERT_EQ(OpenClassList(&file_), 1) << GetLastError();
+    ASSERT_EQ(CloseClassList(&file_), 1);
+    EXPECT_EQ(file_.view, nullptr);
+    EXPECT_EQ(file_.fileSize, 0u);
+    EXPECT_EQ(file_.fileHandle, nullptr);
+    EXPECT_EQ(file_.mappingHandle, nullptr);
+
+    // The system hands the freed descriptors to the next open: closing the
+    // first record again must not take them from the second.
+    ClassListFile other{};
+    std::strcpy(other.fileName, "CLASSLIST.BGL");
+    std::strcpy(other.gameFolder, "C:\\Games\\CFS");
+    ASSERT_EQ(OpenClassList(&other), 1) << GetLastError();
+    EXPECT_EQ(CloseClassList(&file_), 1);
+    EXPECT_EQ(FlushClassList(&other), 1) << GetLastError();
+    EXPECT_EQ(CloseClassList(&other), 1);
+}
+
 TEST_F(ClassListFileTest, FailedOpensKeepNoHandleAndTheOpensError)
 {
     struct Case {
