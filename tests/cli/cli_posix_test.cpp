@@ -21,15 +21,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(CliPosixTest, BackupInAFolderTheUserMayNotWriteStopsTheChange)
+// One grass class: all the class list these commands need.
+std::vector<uint8_t> OneGrassClass()
 {
-    const std::string folder = (fs::temp_directory_path() / ("turfwise-cli-ro-" + std::to_string(getpid()))).string();
-    const std::string path = folder + "/CLASSLIST.BGL";
-    fs::create_directories(folder);
     ClassListBuilder b;
     b.AddTexturedClass(0, 1, "GRASS000.BMP");
     b.AddEnd();
-    ASSERT_TRUE(b.WriteFile(path));
+    return b.Bytes();
+}
+
+// A folder of this test and process under the system's temporary folder.
+std::string MakeTestFolder(const std::string& name)
+{
+    const fs::path folder = fs::temp_directory_path() / ("turfwise-cli-" + name + "-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    return folder.string();
+}
+
+TEST(CliPosixTest, BackupInAFolderTheUserMayNotWriteStopsTheChange)
+{
+    const std::string folder = MakeTestFolder("ro");
+    const std::string path = folder + "/CLASSLIST.BGL";
+    const std::vector<uint8_t> grass = OneGrassClass();
+    WriteFileBytes(path, grass);
     ASSERT_EQ(chmod(path.c_str(), 0666), 0);
     ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
 
@@ -38,12 +52,12 @@ TEST(CliPosixTest, BackupInAFolderTheUserMayNotWriteStopsTheChange)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find(path + ".bak: cannot save the backup copy (error 5: Access is denied.)"), std::string::npos)
         << run.err;
-    EXPECT_EQ(ReadFileBytes(path), b.Bytes());
+    EXPECT_EQ(ReadFileBytes(path), grass);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 
     run = RunCli({"set", "water", "--all", "--no-backup", "--file", path}, /*unprivileged=*/true);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(ReadFileBytes(path), b.Bytes());
+    EXPECT_NE(ReadFileBytes(path), grass);
 
     chmod(folder.c_str(), 0755);
     fs::remove_all(folder);
@@ -63,10 +77,7 @@ TEST(CliPosixTest, FileAndGameFolderAreNamedAsTheKernelNamesThem)
 {
     RegisteredGame game;   // drive C: of its own prefix, for what a DOS rule would reach
     TempDir tmp;
-    ClassListBuilder b;
-    b.AddTexturedClass(0, 1, "GRASS000.BMP");
-    b.AddEnd();
-    const std::vector<uint8_t> grass = b.Bytes();
+    const std::vector<uint8_t> grass = OneGrassClass();
     auto changed = [&](const std::string& path) { return ReadFileBytes(path) != grass; };
 
     // Each argument names the first file; a DOS reading of it names the second.
@@ -120,13 +131,10 @@ TEST(CliPosixTest, FileAndGameFolderAreNamedAsTheKernelNamesThem)
 // it would report success and change nothing.
 TEST(CliPosixTest, RestoreRefusesABackupThatIsTheClassListItself)
 {
-    const std::string folder = (fs::temp_directory_path() / ("turfwise-cli-link-" + std::to_string(getpid()))).string();
+    const std::string folder = MakeTestFolder("link");
     const std::string path = folder + "/CLASSLIST.BGL";
-    fs::create_directories(folder);
-    ClassListBuilder b;
-    b.AddTexturedClass(0, 1, "GRASS000.BMP");
-    b.AddEnd();
-    ASSERT_TRUE(b.WriteFile(path));
+    const std::vector<uint8_t> grass = OneGrassClass();
+    WriteFileBytes(path, grass);
     fs::create_symlink("CLASSLIST.BGL", path + ".bak");
     for (const char* force : {"--dry-run", "--force"}) {
         CliRun run = RunCli({"restore", force, "--file", path});
@@ -136,7 +144,7 @@ TEST(CliPosixTest, RestoreRefusesABackupThatIsTheClassListItself)
             << run.err;
         EXPECT_EQ(run.out, "") << force;
     }
-    EXPECT_EQ(ReadFileBytes(path), b.Bytes());
+    EXPECT_EQ(ReadFileBytes(path), grass);
     fs::remove_all(folder);
 }
 
@@ -151,12 +159,9 @@ bool Contains(const std::string& text, const std::string& part)
 
 TEST(CliPosixTest, APipeWhereAFileShouldBeIsRefusedAtOnce)
 {
-    const std::string folder = (fs::temp_directory_path() / ("turfwise-cli-fifo-" + std::to_string(getpid()))).string();
+    const std::string folder = MakeTestFolder("fifo");
     const std::string path = folder + "/CLASSLIST.BGL";
-    fs::create_directories(folder);
-    ClassListBuilder b;
-    b.AddTexturedClass(0, 1, "GRASS000.BMP");
-    b.AddEnd();
+    const std::vector<uint8_t> grass = OneGrassClass();
     {
         FifoWatch fifo(path);
         ASSERT_TRUE(fifo.made());
@@ -170,7 +175,7 @@ TEST(CliPosixTest, APipeWhereAFileShouldBeIsRefusedAtOnce)
         EXPECT_FALSE(fifo.opened());
     }
     fs::remove(path);
-    ASSERT_TRUE(b.WriteFile(path));
+    WriteFileBytes(path, grass);
     {
         FifoWatch fifo(path + ".bak");
         CliRun set = RunCli({"set", "water", "--all", "--file", path});
@@ -182,7 +187,7 @@ TEST(CliPosixTest, APipeWhereAFileShouldBeIsRefusedAtOnce)
             << restore.err;
         EXPECT_FALSE(fifo.opened());
     }
-    EXPECT_EQ(ReadFileBytes(path), b.Bytes());
+    EXPECT_EQ(ReadFileBytes(path), grass);
 
     // The Wine prefix's registry, where the game's folder is looked up.
     const char* old = std::getenv("WINEPREFIX");
