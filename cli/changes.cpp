@@ -7,39 +7,39 @@
 
 namespace {
 
-Change ChangeAt(const ClassListFile& file, DWORD position, SurfaceType to)
+Change ChangeAt(const ClassListing& listing, DWORD position, SurfaceType to)
 {
-    const BYTE* record = file.classRecords[position];
-    return {position, ClassNumberOf(record), SurfaceTypeOf(record), to};
+    const ListedClass& c = listing.classes[position];
+    return {position, c.offset, c.classNumber, c.surfaceType, to};
 }
 
 } // namespace
 
-std::vector<Change> PlanSet(const ClassListFile& file, const std::vector<DWORD>& positions, SurfaceType code)
+std::vector<Change> PlanSet(const ClassListing& listing, const std::vector<DWORD>& positions, SurfaceType code)
 {
     std::vector<Change> changes;
     for (DWORD p : positions)
-        if (p < file.classCount && SurfaceTypeOf(file.classRecords[p]) != code)
-            changes.push_back(ChangeAt(file, p, code));
+        if (p < listing.count && listing.classes[p].surfaceType != code)
+            changes.push_back(ChangeAt(listing, p, code));
     return changes;
 }
 
-std::vector<Change> PlanReset(const ClassListFile& file)
+std::vector<Change> PlanReset(const ClassListing& listing)
 {
     std::vector<Change> changes;
-    for (DWORD p = 0; p < file.classCount && p < DEFAULT_SURFACE_TYPE_COUNT; ++p)
-        if (SurfaceTypeOf(file.classRecords[p]) != DefaultSurfaceTypes[p])
-            changes.push_back(ChangeAt(file, p, DefaultSurfaceTypes[p]));
+    for (DWORD p = 0; p < listing.count && p < DEFAULT_SURFACE_TYPE_COUNT; ++p)
+        if (listing.classes[p].surfaceType != DefaultSurfaceTypes[p])
+            changes.push_back(ChangeAt(listing, p, DefaultSurfaceTypes[p]));
     return changes;
 }
 
-std::vector<Change> DiffSurfaceTypes(const ClassListFile& file, const BYTE* other)
+std::vector<Change> DiffSurfaceTypes(const ClassListing& listing, const BYTE* other)
 {
     std::vector<Change> changes;
-    for (DWORD p = 0; p < file.classCount; ++p) {
-        const SurfaceType to = SurfaceTypeOf(other + (file.classRecords[p] - file.view));
-        if (SurfaceTypeOf(file.classRecords[p]) != to)
-            changes.push_back(ChangeAt(file, p, to));
+    for (DWORD p = 0; p < listing.count; ++p) {
+        const SurfaceType to = SurfaceTypeOf(other + listing.classes[p].offset);
+        if (listing.classes[p].surfaceType != to)
+            changes.push_back(ChangeAt(listing, p, to));
     }
     return changes;
 }

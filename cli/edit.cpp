@@ -8,6 +8,7 @@
 #include "cli/exit_code.h"
 #include "cli/report.h"
 #include "data/class_list_backup.h"
+#include "data/class_listing.h"
 #include "data/texture_classes.h"
 
 namespace {
@@ -34,20 +35,19 @@ std::string NotABackup(const BackupComparison& found, const std::string& path)
 }
 
 // Makes the backup unless told not to; false when it cannot be had.
-bool BackUp(const CommonOptions& options, const std::string& path)
+bool BackUp(const CommonOptions& options, const std::string& path, const ClassListing& listing, char* backup,
+            BackupMade* made)
 {
     if (options.noBackup)
         return true;
-    char backup[BACKUP_PATH_SIZE] = {};
     BackupComparison found;
-    if (BackupClassList(&g_classListFile, path.c_str(), backup, &found)) {
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            std::printf("Backup saved as %s\n", ShownPath(backup).c_str());
+    if (BackupListedClassList(&g_classListFile, &listing, path.c_str(), backup, &found, made))
         return true;
-    }
     const DWORD error = GetLastError();
     const std::string shown = *backup ? ShownPath(backup) : ShownPath(path) + CLASS_LIST_BACKUP_SUFFIX;
-    if (error == ERROR_FILE_EXISTS)
+    if (error == ERROR_FILE_INVALID)
+        Complain(ShownPath(path), ChangedSinceListed(error) + "; no backup was made");
+    else if (error == ERROR_FILE_EXISTS)
         Complain(shown, "not a backup of " + ShownPath(path) + ": " + NotABackup(found, path) +
                             ". Rename or delete it to start a new backup; nothing was changed. "
                             "--no-backup changes the file without one");
@@ -63,8 +63,8 @@ typedef std::function<int(std::vector<Change>* done)> Store;
 
 // A change is listed once it is on disk, so that no line of it reads as done
 // when the backup or the flush stops it.
-int RunEdit(const CommonOptions& options, const std::string& path, const std::vector<Change>& changes,
-            const Store& store)
+int RunEdit(const CommonOptions& options, const std::string& path, const ClassListing& listing,
+            const std::vector<Change>& changes, const Store& store)
 {
     if (changes.empty()) {
         std::printf("Nothing to change.\n");
@@ -75,11 +75,25 @@ int RunEdit(const CommonOptions& options, const std::string& path, const std::ve
         std::printf("%s would change; nothing was written (--dry-run).\n", Classes(changes.size()).c_str());
         return EXIT_DONE;
     }
-    if (!BackUp(options, path))
+    char backup[BACKUP_PATH_SIZE] = {};
+    BackupMade made{};
+    if (!BackUp(options, path, listing, backup, &made))
         return EXIT_FILE_ERROR;
     std::vector<Change> done;
-    if (!store(&done)) {
-        const DWORD error = GetLastError();
+    const int stored = store(&done);
+    const DWORD error = GetLastError();
+    if (!stored && error == ERROR_FILE_INVALID && done.empty()) {
+        // Nothing was changed, so nothing needs the backup, which is of a
+        // file that is no longer there.
+        if (made.made)
+            WithdrawBackup(backup, &made);
+        Complain(ShownPath(path), ChangedSinceListed(error));
+        return EXIT_FILE_ERROR;
+    }
+    // Said only now: a backup withdrawn with its refused change is no news.
+    if (made.made)
+        std::printf("Backup saved as %s\n", ShownPath(backup).c_str());
+    if (!stored) {
         FlushClassList(&g_classListFile);   // what was changed is on disk as far as the disk allows
         Complain(ShownPath(path), "the system failed a store into the file (" + ErrorText(error) + "); " +
                                       DescribeDone(done) + " before it, the others are as they were");
@@ -96,22 +110,22 @@ int RunEdit(const CommonOptions& options, const std::string& path, const std::ve
 
 } // namespace
 
-int Set(const CommonOptions& options, const Selection& selection, SurfaceType code, const std::string& path)
+int Set(const CommonOptions& options, const Selection& selection, SurfaceType code, const std::string& path,
+        const ClassListing& listing)
 {
-    const ClassListFile& file = g_classListFile;
     std::vector<DWORD> positions;
     SelectionError error;
-    if (!SelectPositions(selection, file.classRecords, file.classCount, &positions, &error)) {
+    if (!SelectPositions(selection, listing.classes, listing.count, &positions, &error)) {
         Complain(error.subject, error.what);
         return EXIT_USAGE;
     }
-    const std::vector<Change> changes = PlanSet(file, positions, code);
-    return RunEdit(options, path, changes, [&](std::vector<Change>* done) {
+    const std::vector<Change> changes = PlanSet(listing, positions, code);
+    return RunEdit(options, path, listing, changes, [&](std::vector<Change>* done) {
         std::vector<BYTE*> records;
         for (DWORD p : positions)
             records.push_back(g_classListFile.classRecords[p]);
         DWORD stored = 0;
-        if (ApplySurfaceTypeEx(code, records.data(), static_cast<DWORD>(records.size()), &stored))
+        if (ApplyListedSurfaceType(&listing, code, records.data(), static_cast<DWORD>(records.size()), &stored))
             return 1;
         for (const Change& c : changes)
             if (std::find(positions.begin(), positions.begin() + stored, c.position) != positions.begin() + stored)
@@ -120,12 +134,12 @@ int Set(const CommonOptions& options, const Selection& selection, SurfaceType co
     });
 }
 
-int Reset(const CommonOptions& options, const std::string& path)
+int Reset(const CommonOptions& options, const std::string& path, const ClassListing& listing)
 {
-    const std::vector<Change> changes = PlanReset(g_classListFile);
-    return RunEdit(options, path, changes, [&](std::vector<Change>* done) {
+    const std::vector<Change> changes = PlanReset(listing);
+    return RunEdit(options, path, listing, changes, [&](std::vector<Change>* done) {
         DWORD stored = 0;
-        if (ResetSurfaceTypesEx(&stored))
+        if (ResetListedSurfaceTypes(&listing, &stored))
             return 1;
         for (const Change& c : changes)
             if (c.position < stored)

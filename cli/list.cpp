@@ -11,14 +11,15 @@
 
 namespace {
 
-nlohmann::ordered_json ClassAsJson(const ClassListFile& file, DWORD position, const BYTE* record)
+nlohmann::ordered_json ClassAsJson(const ClassListFile& file, DWORD position, const ListedClass& listed)
 {
+    const BYTE* record = file.view + listed.offset;
     nlohmann::ordered_json entry;
     entry["position"] = position;
-    entry["offset"] = static_cast<DWORD>(record - file.view);
-    entry["class"] = ClassNumberOf(record);
-    const BYTE* list = LocateTextureList(record);
-    entry["entries"] = list ? nlohmann::ordered_json(ReadLE16(list + LIST_ENTRY_COUNT_OFS)) : nlohmann::ordered_json();
+    entry["offset"] = listed.offset;
+    entry["class"] = listed.classNumber;
+    DWORD entries = 0;
+    entry["entries"] = GetTextureEntryCount(record, &entries) ? nlohmann::ordered_json(entries) : nlohmann::ordered_json();
     char name[MAX_PATH] = {};
     DWORD length = sizeof name;
     if (GetTextureName(record, name, &length)) {
@@ -27,39 +28,49 @@ nlohmann::ordered_json ClassAsJson(const ClassListFile& file, DWORD position, co
         entry["textureError"] = GetLastError();
         entry["texture"] = nullptr;
     }
-    entry["surfaceType"] = SurfaceTypeOf(record);
-    entry["surfaceTypeName"] = SurfaceTypeName(SurfaceTypeOf(record));
+    entry["surfaceType"] = listed.surfaceType;
+    entry["surfaceTypeName"] = SurfaceTypeName(listed.surfaceType);
     return entry;
 }
 
 } // namespace
 
-int List(const ListOptions& options, const std::string& path, const ScanResult& scan)
+int List(const ListOptions& options, const std::string& path, const ScanResult& scan, const ClassListing& listing)
 {
     const ClassListFile& file = g_classListFile;
     nlohmann::ordered_json all = nlohmann::ordered_json::array();
-    for (DWORD position = 0; position < file.classCount; ++position) {
+    std::string lines;
+    for (DWORD position = 0; position < listing.count; ++position) {
         // Positions count in the whole table, which is what the defaults and --position go by.
-        const BYTE* record = file.classRecords[position];
-        if (options.waterOnly && SurfaceTypeOf(record) != SURFACE_WATER)
+        const ListedClass& listed = listing.classes[position];
+        if (options.waterOnly && listed.surfaceType != SURFACE_WATER)
             continue;
         if (options.json) {
-            all.push_back(ClassAsJson(file, position, record));
+            all.push_back(ClassAsJson(file, position, listed));
             continue;
         }
         char line[CLASS_LINE_SIZE];
-        if (!FormatClassLine(record, line)) {
-            // No entry count to show, and the name's error where the name would be.
-            std::snprintf(line, sizeof line, "%3d [?] ERROR:%x Type= %s", ClassNumberOf(record),
-                          static_cast<unsigned>(GetLastError()), SurfaceTypeName(SurfaceTypeOf(record)));
+        if (!FormatClassLineOrError(file.view + listed.offset, line) && *line) {
             char where[96];
             std::snprintf(where, sizeof where, "class at position %lu, offset %lu: its texture list is outside the file",
-                          static_cast<unsigned long>(position), static_cast<unsigned long>(record - file.view));
+                          static_cast<unsigned long>(position), static_cast<unsigned long>(listed.offset));
             Complain(ShownPath(path), where);
         }
-        std::printf("%s\n", ShownText(line).c_str());
+        lines += ShownText(line) + "\n";
+    }
+    // What was read is printed only once the file is known to have stayed as
+    // listed: a file cut short or rewritten meanwhile gives lines of neither.
+    if (!CheckListing(&file, &listing)) {
+        const DWORD error = GetLastError();
+        Complain(ShownPath(path), error == ERROR_FILE_INVALID
+                                      ? "another program cut the class list short or rewrote it while it was read (" +
+                                            ErrorText(error) + "); nothing is listed"
+                                      : "cannot read the class list (" + ErrorText(error) + ")");
+        return EXIT_FILE_ERROR;
     }
     if (options.json)
         std::printf("%s\n", all.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+    else
+        std::fputs(lines.c_str(), stdout);
     return scan.complete ? EXIT_DONE : EXIT_DAMAGED_OR_DIFFERENT;
 }

@@ -1,6 +1,8 @@
 // turfwise-cli: the class list from a terminal or a script. The same shape as
 // the dialog: parse, open, scan, act through the data layer, report.
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "cli/arguments.h"
 #include "cli/edit.h"
@@ -62,10 +64,21 @@ int main(int argc, char** argv)
         return EXIT_FILE_ERROR;
     }
 
+    std::unique_ptr<ClassListing> listing(new (std::nothrow) ClassListing());
+    if (!listing) {
+        Complain(ShownPath(path), "out of memory");
+        CloseClassList(&file);
+        return EXIT_FILE_ERROR;
+    }
+    if (!ListScanned(path, file, listing.get())) {
+        CloseClassList(&file);
+        return EXIT_FILE_ERROR;
+    }
+
     int rc;
     switch (arguments.command) {
     case Arguments::LIST:
-        rc = List(arguments.list, path, scan);
+        rc = List(arguments.list, path, scan, *listing);
         break;
     case Arguments::RESTORE:
         rc = Restore(options, path);
@@ -76,9 +89,9 @@ int main(int argc, char** argv)
                      "refused: the file is damaged; --force changes the classes found before the damage");
             rc = EXIT_DAMAGED_OR_DIFFERENT;
         } else if (arguments.command == Arguments::SET) {
-            rc = Set(options, arguments.selection, code, path);
+            rc = Set(options, arguments.selection, code, path, *listing);
         } else {
-            rc = Reset(options, path);
+            rc = Reset(options, path, *listing);
         }
         break;
     }

@@ -95,6 +95,14 @@ ScanResult Scan(ClassListFile* file, bool report)
     return scan;
 }
 
+bool ListScanned(const std::string& path, const ClassListFile& file, ClassListing* listing)
+{
+    if (ListClasses(&file, listing))
+        return true;
+    Complain(ShownPath(path), "cannot read the class list (" + ErrorText(GetLastError()) + ")");
+    return false;
+}
+
 void ReportStop(const std::string& path, const ClassListFile& file, const ScanResult& scan)
 {
     char text[512];

@@ -5,6 +5,7 @@
 
 #include "cli/options.h"
 #include "data/class_list_file.h"
+#include "data/class_listing.h"
 
 // Where the scan of a file stopped, for the messages.
 struct ScanResult {
@@ -26,6 +27,11 @@ bool IsDamage(const ScanResult& scan);
 // A record that runs past the end of the file, which the walk takes as its
 // end, is damage here: a file cut short, or a length that hides what follows.
 ScanResult Scan(ClassListFile* file, bool report);
+
+// What the scan found, copied out of the view at once: every later choice and
+// plan reads the copy, and every store checks the file against it. False,
+// after saying why, when the system cannot read the view.
+bool ListScanned(const std::string& path, const ClassListFile& file, ClassListing* listing);
 
 // Where and why the scan of the file at `path` stopped, on standard error.
 void ReportStop(const std::string& path, const ClassListFile& file, const ScanResult& scan);

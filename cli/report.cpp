@@ -32,6 +32,12 @@ void Complain(const std::string& subject, const std::string& what)
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, subject.c_str(), what.c_str());
 }
 
+std::string ChangedSinceListed(DWORD error)
+{
+    return "another program changed the class list since it was listed (" + ErrorText(error) +
+           "); nothing was changed. Run the command again to work on the file as it is now";
+}
+
 std::string Classes(size_t count)
 {
     return std::to_string(count) + (count == 1 ? " class" : " classes");

@@ -14,6 +14,10 @@ std::string ErrorText(DWORD code);
 // "turfwise-cli: <subject>: <what>" on standard error.
 void Complain(const std::string& subject, const std::string& what);
 
+// What a command says when another program changed the class list since it
+// was listed (ERROR_FILE_INVALID from the data layer).
+std::string ChangedSinceListed(DWORD error);
+
 // "1 class", "3 classes".
 std::string Classes(size_t count);
 

@@ -8,6 +8,7 @@
 #include "cli/open.h"
 #include "cli/report.h"
 #include "data/backup_restore.h"
+#include "data/record_scan.h"
 
 int Restore(const CommonOptions& options, const std::string& path)
 {
@@ -56,7 +57,12 @@ int Restore(const CommonOptions& options, const std::string& path)
         return EXIT_DAMAGED_OR_DIFFERENT;
     }
 
-    const std::vector<Change> changes = DiffSurfaceTypes(file, backup->bytes);
+    // The classes as the decision found them: a walk made now, copied out of the view.
+    const auto now = std::make_unique<ClassListing>();
+    ScanClassList(&file);
+    if (!ListScanned(path, file, now.get()))
+        return EXIT_FILE_ERROR;
+    const std::vector<Change> changes = DiffSurfaceTypes(*now, backup->bytes);
     PrintChanges(changes);
     if (compared.differing != 0)
         std::printf("%lu other bytes differ from the backup.\n", static_cast<unsigned long>(compared.differing));
@@ -70,12 +76,18 @@ int Restore(const CommonOptions& options, const std::string& path)
         return EXIT_DONE;
     }
     DWORD restored = 0;
-    if (!RestoreClassListEx(&file, backup.get(), &restored)) {
+    // Written only while the file is the one decided on, checked directly before the first store.
+    if (!RestoreClassListChecked(&file, backup.get(), &decision.viewDigest, &restored)) {
         const DWORD error = GetLastError();
+        if (error == ERROR_FILE_INVALID) {
+            Complain(ShownPath(path), ChangedSinceListed(error));
+            return EXIT_FILE_ERROR;
+        }
         FlushClassList(&file);   // what was restored is on disk as far as the disk allows
         std::vector<Change> done;
+        // A surface type counts as restored only once both its bytes are.
         for (const Change& c : changes)
-            if (static_cast<DWORD>(file.classRecords[c.position] - file.view) + CLASS_SURFACE_TYPE_OFS < restored)
+            if (c.offset + CLASS_SURFACE_TYPE_OFS + 2 <= restored)
                 done.push_back(c);
         Complain(ShownPath(path), "the system failed a store into the file at offset " + std::to_string(restored) +
                                       " (" + ErrorText(error) + "): the bytes before it are the backup's, the rest "

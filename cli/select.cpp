@@ -74,12 +74,12 @@ bool ParseRange(const std::string& text, long* low, long* high)
     return *p == '\0' && *low <= *high;
 }
 
-bool SelectPositions(const Selection& selection, const BYTE* const* records, DWORD count,
+bool SelectPositions(const Selection& selection, const ListedClass* classes, DWORD count,
                      std::vector<DWORD>* positions, SelectionError* error)
 {
     std::set<DWORD> picked;
     for (DWORD i = 0; i < count; ++i)
-        if (selection.all || (selection.water && SurfaceTypeOf(records[i]) == SURFACE_WATER))
+        if (selection.all || (selection.water && classes[i].surfaceType == SURFACE_WATER))
             picked.insert(i);
     for (const std::string& text : selection.classes) {
         long low, high;
@@ -89,7 +89,7 @@ bool SelectPositions(const Selection& selection, const BYTE* const* records, DWO
         }
         bool found = false;
         for (DWORD i = 0; i < count; ++i) {
-            const int number = ClassNumberOf(records[i]);
+            const int number = classes[i].classNumber;
             if (number >= low && number <= high) {
                 picked.insert(i);
                 found = true;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "data/class_record.h"
+#include "data/class_listing.h"
 
 // A surface type by its name in any case, with '-' for a blank
 // ("bumpy-grass"), or by its code in decimal.
@@ -35,7 +35,7 @@ struct SelectionError {
 };
 
 // The positions in the class table (file order) that `selection` picks among
-// `count` class records; false with `error` when a selector is malformed or
+// `count` listed classes; false with `error` when a selector is malformed or
 // picks nothing.
-bool SelectPositions(const Selection& selection, const BYTE* const* records, DWORD count,
+bool SelectPositions(const Selection& selection, const ListedClass* classes, DWORD count,
                      std::vector<DWORD>* positions, SelectionError* error);

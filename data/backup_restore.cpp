@@ -1,40 +1,26 @@
 #include "data/backup_restore.h"
 
+#include <memory>
 #include <new>
 
+#include "data/class_listing.h"
 #include "data/class_record.h"
 #include "data/record_scan.h"
 #include "platform/last_error.h"
+#include "platform/view_guard.h"
 
 namespace {
-
-// A backup read through a link to the class list holds the class list's own
-// bytes, which would pass for a backup that matches it.
-bool IsTheClassList(const ClassListFile* file, LPCSTR backupPath)
-{
-    if (!file->fileHandle)
-        return false;
-    HANDLE handle = OpenDiskFile(backupPath, GENERIC_READ);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION a, b;
-    const bool same = GetFileInformationByHandle(handle, &a) && GetFileInformationByHandle(file->fileHandle, &b) &&
-                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-                      a.nFileIndexLow == b.nFileIndexLow;
-    CloseHandle(handle);
-    return same;
-}
 
 // The backup scanned on its own, as the class list would be after the restore.
 bool ScanBackup(const ClassListBackup* backup, RestoreDecision* decision)
 {
-    ClassListFile* copy = new (std::nothrow) ClassListFile();
+    std::unique_ptr<ClassListFile> copy(new (std::nothrow) ClassListFile());
     if (!copy)
         return FailWith(ERROR_NOT_ENOUGH_MEMORY, false);
     copy->view = backup->bytes;
     copy->fileSize = backup->size;
     ScanStop stop{};
-    if (!ScanClassListEx(copy, &stop)) {
+    if (!ScanClassListEx(copy.get(), &stop)) {
         decision->damaged = true;
         decision->scanError = GetLastError();
     } else if (stop.pastEndLength != 0) {
@@ -46,23 +32,44 @@ bool ScanBackup(const ClassListBackup* backup, RestoreDecision* decision)
     decision->scanOffset = stop.offset;
     decision->scanOpcode = stop.opcode;
     decision->scanClasses = copy->classCount;
-    delete copy;
     return true;
 }
 
-DWORD CountChangedClasses(const ClassListFile* file, const BYTE* other)
+bool IsDamage(DWORD error)
 {
+    return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_INVALID_DATA;
+}
+
+struct Comparison {
+    const ClassListFile* now;
+    const ClassListBackup* backup;
+    RestoreDecision* decision;
+};
+
+// Every read of the view the decision makes, in one guarded pass.
+void CompareWithView(void* context)
+{
+    Comparison& c = *static_cast<Comparison*>(context);
+    const ClassListFile& now = *c.now;
+    CompareWithClassList(&now, c.backup->bytes, c.backup->size, &c.decision->compared);
     DWORD count = 0;
-    for (DWORD p = 0; p < file->classCount; ++p)
-        if (SurfaceTypeOf(other + (file->classRecords[p] - file->view)) != SurfaceTypeOf(file->classRecords[p]))
+    for (DWORD p = 0; p < now.classCount; ++p)
+        if (SurfaceTypeOf(c.backup->bytes + (now.classRecords[p] - now.view)) != SurfaceTypeOf(now.classRecords[p]))
             ++count;
-    return count;
+    c.decision->changedClasses = count;
+    c.decision->viewDigest = DigestOutside(now.view, now.fileSize, nullptr, 0);
 }
 
 int Decided(RestoreDecision* decision, RestoreVerdict verdict)
 {
     decision->verdict = verdict;
     return verdict == RESTORE_ALLOWED ? 1 : 0;
+}
+
+int Unreadable(RestoreDecision* decision)
+{
+    decision->error = GetLastError();
+    return Decided(decision, RESTORE_UNREADABLE);
 }
 
 } // namespace
@@ -73,27 +80,42 @@ int DecideRestore(const ClassListFile* file, LPCSTR classListPath, bool force, C
     if (!file || !file->view || !backup || !decision)
         return FailWith(ERROR_INVALID_PARAMETER);
     *decision = RestoreDecision{};
-    if (!ReadClassListBackup(classListPath, backup)) {
-        decision->error = GetLastError();
-        return Decided(decision, RESTORE_UNREADABLE);
-    }
-    if (IsTheClassList(file, backup->path))
+    if (!ReadClassListBackupOf(file, classListPath, backup))
+        return Unreadable(decision);
+    if (backup->isTheClassList)
         return Decided(decision, RESTORE_IS_THE_CLASS_LIST);
     if (backup->size != file->fileSize)
         return Decided(decision, RESTORE_OTHER_SIZE);
-    if (!ScanBackup(backup, decision)) {
-        decision->error = GetLastError();
-        return Decided(decision, RESTORE_UNREADABLE);
-    }
+    decision->backupDigest = DigestOutside(backup->bytes, backup->size, nullptr, 0);
+    if (!ScanBackup(backup, decision))
+        return Unreadable(decision);
     if (decision->damaged && !force)
         return Decided(decision, RESTORE_DAMAGED);
+    // The file as it is now, not as a list shown earlier has it: another
+    // program may have rewritten it since.
+    std::unique_ptr<ClassListFile> now(new (std::nothrow) ClassListFile());
+    if (!now) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return Unreadable(decision);
+    }
+    now->view = file->view;
+    now->fileSize = file->fileSize;
+    if (!ScanClassList(now.get()) && !IsDamage(GetLastError()))
+        return Unreadable(decision);
     // Turfwise changes only surface types: any other byte that differs was
     // changed by something else since the backup, and a restore would undo it.
-    CompareWithClassList(file, backup->bytes, backup->size, &decision->compared);
+    Comparison comparison{now.get(), backup, decision};
+    if (!GuardViewAccess(now->view, now->fileSize, CompareWithView, &comparison))
+        return Unreadable(decision);
     if (decision->compared.differing != 0 && !force)
         return Decided(decision, RESTORE_OTHER_BYTES);
-    decision->changedClasses = CountChangedClasses(file, backup->bytes);
     if (decision->changedClasses == 0 && decision->compared.differing == 0)
         return Decided(decision, RESTORE_ALREADY_MATCHES);
     return Decided(decision, RESTORE_ALLOWED);
+}
+
+bool SameRestore(const RestoreDecision& asked, const RestoreDecision& now)
+{
+    return asked.verdict == now.verdict && asked.viewDigest == now.viewDigest &&
+           asked.backupDigest == now.backupDigest;
 }

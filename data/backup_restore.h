@@ -2,6 +2,8 @@
 // for the dialog and for turfwise-cli restore.
 #pragma once
 
+#include <cstdint>
+
 #include "data/class_list_backup.h"
 
 // The first reason found, in this order; the ones `force` may pass over are
@@ -27,11 +29,19 @@ struct RestoreDecision {
     WORD scanOpcode;             // ...and the opcode of the record it failed at
     BackupComparison compared;   // how the backup differs besides surface types
     DWORD changedClasses;        // classes whose surface type the restore changes
+    uint64_t viewDigest;         // every byte of the file as it was decided on (class_listing.h)
+    uint64_t backupDigest;       // ...and of the backup
 };
 
-// Reads the backup of the class list in `file` (open at `classListPath` and
-// scanned) into `backup`, and decides. With `force` a damaged backup or one
+// Reads the backup of the class list in `file` (open at `classListPath`) into
+// `backup`, and decides on a walk of the file made now, not on its tables,
+// which may describe a file another program has since rewritten. With `force` a damaged backup or one
 // with other bytes is put back whole all the same. Returns 1 when the backup
 // may be put back (RESTORE_ALLOWED), else 0.
 int DecideRestore(const ClassListFile* file, LPCSTR classListPath, bool force, ClassListBackup* backup,
                   RestoreDecision* decision);
+
+// Whether a decision made again, just before writing, is the one the user
+// was asked about: the same verdict on the same bytes of the file and of the
+// backup. A restore that is not the one asked about is asked about again.
+bool SameRestore(const RestoreDecision& asked, const RestoreDecision& now);

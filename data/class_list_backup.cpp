@@ -4,9 +4,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
+#include "data/class_listing.h"
 #include "data/class_record.h"
+#include "data/record_scan.h"
 #include "platform/last_error.h"
 #include "platform/view_guard.h"
 
@@ -33,14 +36,6 @@ int ReadWholeFile(HANDLE handle, ClassListBackup* backup)
         return FailWith(ERROR_INVALID_DATA);
     backup->size = size;
     return 1;
-}
-
-bool SameFile(HANDLE a, HANDLE b)
-{
-    BY_HANDLE_FILE_INFORMATION ia, ib;
-    return GetFileInformationByHandle(a, &ia) && GetFileInformationByHandle(b, &ib) &&
-           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-           ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 int NotABackup(BackupComparison* found, BackupMismatch mismatch)
@@ -163,10 +158,16 @@ void RemoveDeadCopies(LPCSTR backup)
 
 enum { NAME_TAKEN = -1 };
 
+void (*g_backupWrittenHook)(LPCSTR temporaryPath) = nullptr;
+
 // Writes the view to `backup` through a temporary file: 1 made, 0 failed,
 // NAME_TAKEN when another program took the name meanwhile.
-int WriteNew(const ClassListFile* file, LPCSTR backup)
+int WriteNew(const ClassListFile* file, const ClassListing* listing, LPCSTR backup, BackupMade* made)
 {
+    // A copy of a file another program rewrote since it was listed is no
+    // backup of what the user is about to change.
+    if (listing && !CheckListing(file, listing))
+        return 0;
     // The process id keeps two programs backing up at once apart.
     char temp[BACKUP_PATH_SIZE + 16];
     std::snprintf(temp, sizeof temp, "%s.%lu.tmp", backup, static_cast<unsigned long>(GetCurrentProcessId()));
@@ -182,8 +183,18 @@ int WriteNew(const ClassListFile* file, LPCSTR backup)
         ok = FailWith<BOOL>(ERROR_DISK_FULL);
     if (ok)
         ok = FlushFileBuffers(handle);
+    BY_HANDLE_FILE_INFORMATION identity;
+    if (ok)
+        ok = GetFileInformationByHandle(handle, &identity);
     DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     CloseHandle(handle);
+    if (ok && g_backupWrittenHook)
+        g_backupWrittenHook(temp);
+    // ...nor is one that was rewritten while it was copied.
+    if (ok && listing && !CheckListing(file, listing)) {
+        ok = FALSE;
+        error = GetLastError();
+    }
     if (ok && !MoveFileA(temp, backup)) {
         ok = FALSE;
         error = GetLastError();
@@ -192,6 +203,8 @@ int WriteNew(const ClassListFile* file, LPCSTR backup)
         DeleteFileA(temp);
         return error == ERROR_ALREADY_EXISTS ? NAME_TAKEN : FailWith(error);
     }
+    if (made)
+        *made = {true, identity.dwVolumeSerialNumber, identity.nFileIndexHigh, identity.nFileIndexLow};
     SetLastError(ERROR_SUCCESS);
     return 1;
 }
@@ -233,6 +246,36 @@ void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD si
 
 int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found)
 {
+    return BackupListedClassList(file, nullptr, classListPath, backupPath, found, nullptr);
+}
+
+int WithdrawBackup(LPCSTR backupPath, BackupMade* made)
+{
+    if (!backupPath || !made || !made->made)
+        return FailWith(ERROR_INVALID_PARAMETER);
+    made->made = false;
+    HANDLE handle = OpenDiskFile(backupPath, GENERIC_READ);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION identity;
+    const bool ours = GetFileInformationByHandle(handle, &identity) && identity.dwVolumeSerialNumber == made->volume &&
+                      identity.nFileIndexHigh == made->indexHigh && identity.nFileIndexLow == made->indexLow;
+    CloseHandle(handle);
+    if (!ours)
+        return FailWith(ERROR_FILE_EXISTS);
+    return DeleteFileA(backupPath) ? 1 : 0;
+}
+
+void SetBackupWrittenHook(void (*hook)(LPCSTR temporaryPath))
+{
+    g_backupWrittenHook = hook;
+}
+
+int BackupListedClassList(const ClassListFile* file, const ClassListing* listing, LPCSTR classListPath,
+                          char* backupPath, BackupComparison* found, BackupMade* made)
+{
+    if (made)
+        *made = BackupMade{};
     if (!file || !file->view || !backupPath || !found)
         return FailWith(ERROR_INVALID_PARAMETER);
     *found = BackupComparison{BACKUP_MATCHES, 0, 0, 0, 0};
@@ -244,7 +287,7 @@ int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backu
         int result = CheckExisting(file, backupPath, found);
         if (result != NOTHING_THERE)
             return result;
-        result = WriteNew(file, backupPath);
+        result = WriteNew(file, listing, backupPath, made);
         if (result != NAME_TAKEN)
             return result;
     }
@@ -254,14 +297,23 @@ int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backu
 
 int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup)
 {
+    return ReadClassListBackupOf(nullptr, classListPath, backup);
+}
+
+int ReadClassListBackupOf(const ClassListFile* file, LPCSTR classListPath, ClassListBackup* backup)
+{
     if (!backup)
         return FailWith(ERROR_INVALID_PARAMETER);
     FreeClassListBackup(backup);
+    backup->isTheClassList = false;
     if (!FormatBackupPath(classListPath, backup->path, sizeof backup->path))
         return 0;
     HANDLE handle = OpenDiskFile(backup->path, GENERIC_READ);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
+    // Asked of the handle that is read, so that the file judged is the file read.
+    if (file && file->fileHandle)
+        backup->isTheClassList = SameFile(handle, file->fileHandle);
     const int result = ReadWholeFile(handle, backup);
     KeepLastError keep;
     CloseHandle(handle);
@@ -283,20 +335,47 @@ struct Restore {
     BYTE* view;
     const BYTE* bytes;
     DWORD size;
+    BYTE* const* classes;         // the file's class records, in file order: their surface types go in whole
+    DWORD count;
+    const uint64_t* expected;     // when set, the view's digest the restore was decided on
+    volatile int changed;
     volatile DWORD done;
 };
 
 // In file order and only where the bytes differ: a page the system cannot
 // back stops it with everything before it restored and nothing after, and
-// pages that need no change are not dirtied.
+// pages that need no change are not dirtied. A surface type is stored as the
+// edits store it, both bytes touched first, so that it is never left half
+// the backup's.
 void RestoreBytes(void* context)
 {
     Restore& restore = *static_cast<Restore*>(context);
-    for (DWORD k = restore.done; k < restore.size; restore.done = ++k) {
-        if (restore.view[k] != restore.bytes[k])
-            restore.view[k] = restore.bytes[k];
+    if (restore.expected && DigestOutside(restore.view, restore.size, nullptr, 0) != *restore.expected) {
+        restore.changed = 1;
+        return;
+    }
+    DWORD next = 0;
+    for (DWORD k = restore.done; k < restore.size;) {
+        while (next < restore.count && DWORD(restore.classes[next] - restore.view) + CLASS_SURFACE_TYPE_OFS < k)
+            ++next;
+        volatile BYTE* at = restore.view + k;
+        if (next < restore.count && DWORD(restore.classes[next] - restore.view) + CLASS_SURFACE_TYPE_OFS == k &&
+            k + 1 < restore.size) {
+            if (at[0] != restore.bytes[k] || at[1] != restore.bytes[k + 1]) {
+                at[0] = at[0];
+                at[1] = at[1];
+                at[0] = restore.bytes[k];
+                at[1] = restore.bytes[k + 1];
+            }
+            k += 2;
+        } else {
+            if (at[0] != restore.bytes[k])
+                at[0] = restore.bytes[k];
+            ++k;
+        }
         // Counted only once it is in the view, whatever the compiler would reorder.
         std::atomic_signal_fence(std::memory_order_seq_cst);
+        restore.done = k;
     }
 }
 
@@ -309,15 +388,32 @@ int RestoreClassList(ClassListFile* file, const ClassListBackup* backup)
 
 int RestoreClassListEx(ClassListFile* file, const ClassListBackup* backup, DWORD* restored)
 {
+    return RestoreClassListChecked(file, backup, nullptr, restored);
+}
+
+int RestoreClassListChecked(ClassListFile* file, const ClassListBackup* backup, const uint64_t* expected,
+                            DWORD* restored)
+{
     if (restored)
         *restored = 0;
     if (!file || !file->view || !backup || !backup->bytes)
         return FailWith(ERROR_INVALID_PARAMETER);
     if (backup->size != file->fileSize)
         return FailWith(ERROR_INVALID_DATA);
-    Restore restore{file->view, backup->bytes, backup->size, 0};
+    // Which bytes are surface types, from a walk of the file as it is now.
+    // One that stops early (damage, or a page it cannot read) still tells
+    // them up to there, and the restore meets what stopped it itself.
+    std::unique_ptr<ClassListFile> now(new (std::nothrow) ClassListFile());
+    if (!now)
+        return FailWith(ERROR_NOT_ENOUGH_MEMORY);
+    now->view = file->view;
+    now->fileSize = file->fileSize;
+    ScanClassList(now.get());
+    Restore restore{file->view, backup->bytes, backup->size, now->classRecords, now->classCount, expected, 0, 0};
     const int result = GuardViewAccess(file->view, file->fileSize, RestoreBytes, &restore);
     if (restored)
         *restored = restore.done;
+    if (result && restore.changed)
+        return FailWith(ERROR_FILE_INVALID);
     return result;
 }

@@ -2,6 +2,7 @@
 // back to it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "data/class_list_file.h"
@@ -53,6 +54,32 @@ void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD si
 // running program has its process id.
 int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found);
 
+struct ClassListing;
+
+// The backup this program wrote, if it wrote one, as the file system knows it.
+struct BackupMade {
+    bool made;
+    DWORD volume, indexHigh, indexLow;
+};
+
+// The same for a listed file: no backup is made of a file another program
+// changed since it was listed (see class_listing.h), checked before the copy
+// is written and again before it takes the backup's name; 0 with
+// ERROR_FILE_INVALID (1006) then, and no file is left. `made` says whether a
+// new backup was written.
+int BackupListedClassList(const ClassListFile* file, const ClassListing* listing, LPCSTR classListPath,
+                          char* backupPath, BackupComparison* found, BackupMade* made);
+
+// Removes the backup just made when the change it was made for was refused
+// after all (the file changed before the first store): left, it would be a
+// copy from before another program's change, which stops every later backup.
+// Only the very file that was written is removed; 1 when it was.
+int WithdrawBackup(LPCSTR backupPath, BackupMade* made);
+
+// For tests: called with the temporary copy's path once it is written and
+// closed, before the checks that precede its rename. Null for none.
+void SetBackupWrittenHook(void (*hook)(LPCSTR temporaryPath));
+
 // A backup read whole into memory, and where it was read from. The bytes read
 // are owned by `storage` and go with the record; a caller that brings bytes
 // of its own points `bytes` at them and keeps them.
@@ -61,12 +88,15 @@ struct ClassListBackup {
     DWORD size;
     char path[BACKUP_PATH_SIZE];
     std::unique_ptr<BYTE[]> storage;
+    bool isTheClassList;   // the name leads to the class list itself (ReadClassListBackupOf)
 };
 
 // Reads the backup of the class list at `classListPath`. Fails with ERROR_INVALID_DATA (13)
 // when the file gives fewer bytes than its size, ERROR_FILE_TOO_LARGE (223)
 // for 4 GiB or more, ERROR_CANT_ACCESS_FILE (1920) for a pipe or device.
 int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup);
+// The same, and whether the file read is the open class list itself.
+int ReadClassListBackupOf(const ClassListFile* file, LPCSTR classListPath, ClassListBackup* backup);
 // Lets the bytes go before the record does.
 void FreeClassListBackup(ClassListBackup* backup);
 
@@ -80,3 +110,9 @@ int RestoreClassList(ClassListFile* file, const ClassListBackup* backup);
 // already holds the backup's bytes, the whole size after a success. Bytes
 // from there on are as they were.
 int RestoreClassListEx(ClassListFile* file, const ClassListBackup* backup, DWORD* restored);
+// The same only while the view's digest (every byte, see class_listing.h) is
+// still `*expected`, that of the file the restore was decided on: checked in
+// the same guarded pass as the stores, directly before them. Nothing is
+// written and the result is 0 with ERROR_FILE_INVALID (1006) when it is not.
+int RestoreClassListChecked(ClassListFile* file, const ClassListBackup* backup, const uint64_t* expected,
+                            DWORD* restored);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "data/byte_order.h"
+#include "data/class_listing_internal.h"
 #include "platform/last_error.h"
 #include "platform/view_guard.h"
 
@@ -166,6 +167,20 @@ const BYTE* LocateTextureList(const BYTE* classRecord)
     return list;
 }
 
+int GetTextureEntryCount(const BYTE* classRecord, DWORD* count)
+{
+    const BYTE* list = nullptr;
+    auto read = [&] {
+        if ((list = FindTextureList(classRecord)) != nullptr)
+            *count = ReadLE16(list + LIST_ENTRY_COUNT_OFS);
+    };
+    if (!count)
+        return FailWith(ERROR_INVALID_PARAMETER);
+    if (!GuardedRead(read))
+        return 0;
+    return list ? 1 : FailWith(ERROR_INVALID_PARAMETER);
+}
+
 int GetTextureName(const BYTE* classRecord, char* buffer, DWORD* length)
 {
     int result = 0;
@@ -210,6 +225,27 @@ int FormatClassLine(const BYTE* classRecord, char* line)
     return 1;
 }
 
+int FormatClassLineOrError(const BYTE* classRecord, char* line)
+{
+    if (!line)
+        return FailWith(ERROR_INVALID_PARAMETER);
+    if (FormatClassLine(classRecord, line))
+        return 1;
+    const DWORD error = GetLastError();
+    std::memset(line, 0, CLASS_LINE_SIZE);
+    int number = 0;
+    SurfaceType type = 0;
+    auto readFields = [&] {
+        number = ClassNumberOf(classRecord);
+        type = SurfaceTypeOf(classRecord);
+    };
+    if (!IsInsideView(&g_classListFile, classRecord, CLASS_RECORD_SIZE) || !GuardedRead(readFields))
+        return FailWith(error);
+    std::snprintf(line, CLASS_LINE_SIZE, "%3d [?] ERROR:%x Type= %s", number, static_cast<unsigned>(error),
+                  SurfaceTypeName(type));
+    return FailWith(error);
+}
+
 namespace {
 
 struct SurfaceStores {
@@ -217,16 +253,23 @@ struct SurfaceStores {
     DWORD count;
     const SurfaceType* codes;   // one per record, or null for `code` for all
     WORD code;
+    const ClassListing* listing;   // when set, the file must still hold it
+    volatile int changed;          // ...and did not: nothing was stored
     volatile DWORD done;
 };
 
 void StoreSurfaceTypes(void* context)
 {
     SurfaceStores& stores = *static_cast<SurfaceStores*>(context);
+    if (const ClassListing* listing = stores.listing) {
+        if (DigestOutside(g_classListFile.view, g_classListFile.fileSize, listing->classes, listing->count) !=
+            listing->digest) {
+            stores.changed = 1;
+            return;
+        }
+    }
     for (DWORD i = stores.done; i < stores.count; stores.done = ++i) {
         BYTE* record = stores.records[i];
-        if (!IsInsideView(&g_classListFile, record, CLASS_RECORD_SIZE))
-            continue;
         // Each byte first stored as it is: a field across two pages meets a
         // page the system cannot back before either byte has changed.
         volatile BYTE* field = record + CLASS_SURFACE_TYPE_OFS;
@@ -241,10 +284,37 @@ void StoreSurfaceTypes(void* context)
 int StoreGuarded(SurfaceStores* stores, DWORD* stored)
 {
     const ClassListFile& file = g_classListFile;
+    if (stored)
+        *stored = 0;
+    // A record outside the view cannot be stored into: the edit is refused
+    // whole rather than reported done with a class left out.
+    for (DWORD i = 0; i < stores->count; ++i)
+        if (!IsInsideView(&file, stores->records[i], CLASS_RECORD_SIZE))
+            return FailWith(ERROR_INVALID_PARAMETER);
     const int result = GuardViewAccess(file.view, file.fileSize, StoreSurfaceTypes, stores);
     if (stored)
         *stored = stores->done;
+    if (result && stores->changed)
+        return FailWith(ERROR_FILE_INVALID);
     return result;
+}
+
+int StoreListed(SurfaceStores* stores, DWORD* stored)
+{
+    if (stored)
+        *stored = 0;
+    const ClassListFile& file = g_classListFile;
+    if (!stores->listing)
+        return FailWith(ERROR_INVALID_PARAMETER);
+    if (!CheckListedRecords(&file, stores->listing))
+        return 0;
+    for (DWORD i = 0; i < stores->count; ++i) {
+        const BYTE* record = stores->records[i];
+        if (!IsInsideView(&file, record, CLASS_RECORD_SIZE) ||
+            FindListed(stores->listing, static_cast<DWORD>(record - file.view)) < 0)
+            return FailWith(ERROR_INVALID_PARAMETER);
+    }
+    return StoreGuarded(stores, stored);
 }
 
 } // namespace
@@ -261,7 +331,7 @@ void ResetSurfaceTypes()
 
 int ApplySurfaceTypeEx(DWORD code, BYTE* const* records, DWORD count, DWORD* stored)
 {
-    SurfaceStores stores{records, records ? count : 0, nullptr, static_cast<WORD>(code), 0};
+    SurfaceStores stores{records, records ? count : 0, nullptr, static_cast<WORD>(code), nullptr, 0, 0};
     return StoreGuarded(&stores, stored);
 }
 
@@ -269,6 +339,26 @@ int ResetSurfaceTypesEx(DWORD* stored)
 {
     ClassListFile& file = g_classListFile;
     DWORD count = file.classCount < DEFAULT_SURFACE_TYPE_COUNT ? file.classCount : DEFAULT_SURFACE_TYPE_COUNT;
-    SurfaceStores stores{file.classRecords, count, DefaultSurfaceTypes, 0, 0};
+    SurfaceStores stores{file.classRecords, count, DefaultSurfaceTypes, 0, nullptr, 0, 0};
     return StoreGuarded(&stores, stored);
+}
+
+int ApplyListedSurfaceType(const ClassListing* listing, DWORD code, BYTE* const* records, DWORD count,
+                           DWORD* stored)
+{
+    SurfaceStores stores{records, records ? count : 0, nullptr, static_cast<WORD>(code), listing, 0, 0};
+    return StoreListed(&stores, stored);
+}
+
+int ResetListedSurfaceTypes(const ClassListing* listing, DWORD* stored)
+{
+    // The listed classes, the table's first 256 positions: the default table
+    // goes by position.
+    BYTE* records[DEFAULT_SURFACE_TYPE_COUNT];
+    DWORD count = 0;
+    if (listing && g_classListFile.view)
+        for (; count < listing->count && count < DEFAULT_SURFACE_TYPE_COUNT; ++count)
+            records[count] = g_classListFile.view + listing->classes[count].offset;
+    SurfaceStores stores{records, count, DefaultSurfaceTypes, 0, listing, 0, 0};
+    return StoreListed(&stores, stored);
 }

@@ -46,6 +46,10 @@ const SurfaceTypeChoice* FindSurfaceTypeChoice(const char* name);
 // when the class record or its list record's header lies outside the view.
 const BYTE* LocateTextureList(const BYTE* classRecord);
 
+// The entry count of the class's texture list, read under a guard; 0 with 87
+// as LocateTextureList fails, or with the system's error.
+int GetTextureEntryCount(const BYTE* classRecord, DWORD* count);
+
 // Copy the class's texture file name into `buffer`. *length is the buffer's
 // size; 0 asks for the size the name takes (fails with 122 and sets *length).
 // The buffer always comes back zero-terminated: a name of *length bytes or
@@ -60,10 +64,15 @@ int CopyTextureName(const BYTE* nameRecord, char* buffer, DWORD* length);
 // its texture list record lies outside the view, and with the system's error
 // when it cannot read them.
 int FormatClassLine(const BYTE* classRecord, char* line /* CLASS_LINE_SIZE bytes */);
+// The same, and for a class whose texture list is outside the file a line
+// all the same, with "[?]" for its entry count and the error for its name:
+// "%3d [?] ERROR:57 Type= %s". 0 then, and 0 with an empty line when not
+// even the class record can be read.
+int FormatClassLineOrError(const BYTE* classRecord, char* line /* CLASS_LINE_SIZE bytes */);
 
-// Both store the 16-bit surfaceType of each class and nothing else. Records
-// outside the view are skipped; the reset leaves positions past the default
-// table unchanged. A store the system cannot back (a full disk, a file cut
+// Both store the 16-bit surfaceType of each class and nothing else. A record
+// outside the view stores nothing at all (87); the reset leaves positions past
+// the default table unchanged. A store the system cannot back (a full disk, a file cut
 // short) ends the edit, leaving its error as the last-error code.
 void ApplySurfaceType(DWORD code, BYTE* const* records, DWORD count);
 void ResetSurfaceTypes();
@@ -72,3 +81,14 @@ void ResetSurfaceTypes();
 // before it: the one after them and the rest are as they were.
 int ApplySurfaceTypeEx(DWORD code, BYTE* const* records, DWORD count, DWORD* stored);
 int ResetSurfaceTypesEx(DWORD* stored);
+
+struct ClassListing;
+// The same on a listed file (see class_listing.h): the check that the file
+// still holds the listing and then the stores, the check's last read of the
+// view directly before the first store, so that the window another program
+// has is the stores themselves. Nothing is stored when the file changed
+// (ERROR_FILE_INVALID, 1006) or a record is not one of the listed classes
+// (87). The reset takes the listed classes' records.
+int ApplyListedSurfaceType(const ClassListing* listing, DWORD code, BYTE* const* records, DWORD count,
+                           DWORD* stored);
+int ResetListedSurfaceTypes(const ClassListing* listing, DWORD* stored);

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "cli/edit.h"
 #include "cli/exit_code.h"
 #include "cli/restore.h"
+#include "data/class_list_backup.h"
+#include "data/class_listing.h"
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
 #include "platform/posix_file_faults.h"
@@ -31,10 +35,12 @@ protected:
         std::memset(&g_classListFile, 0, sizeof g_classListFile);
         ASSERT_TRUE(OpenClassListAt(&g_classListFile, path_.c_str()));
         ASSERT_TRUE(ScanClassList(&g_classListFile));
+        ASSERT_TRUE(ListClasses(&g_classListFile, &listing_));
     }
     void TearDown() override { CloseClassList(&g_classListFile); }
 
     TempDir tmp_;
+    ClassListing listing_;
     std::vector<uint8_t> bytes_;
     std::string path_;
 };
@@ -47,8 +53,8 @@ TEST_F(CommandsTest, ADryRunLeavesTheFileAndItsTablesAsTheyWere)
     dry.dryRun = true;
     const ClassListFile before = g_classListFile;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(Set(dry, all, SURFACE_WATER, path_), EXIT_DONE);
-    EXPECT_EQ(Reset(dry, path_), EXIT_DONE);
+    EXPECT_EQ(Set(dry, all, SURFACE_WATER, path_, listing_), EXIT_DONE);
+    EXPECT_EQ(Reset(dry, path_, listing_), EXIT_DONE);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("3 classes would change"), std::string::npos) << out;
     EXPECT_EQ(std::memcmp(&before, &g_classListFile, sizeof before), 0);
@@ -62,7 +68,7 @@ TEST_F(CommandsTest, ABackupThatCannotBeWrittenLeavesNoLineThatReadsAsAChange)
     FailNextFileCall(FileCall::Write, ERROR_DISK_FULL);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(Set(CommonOptions(), all, SURFACE_WATER, path_), EXIT_FILE_ERROR);
+    EXPECT_EQ(Set(CommonOptions(), all, SURFACE_WATER, path_, listing_), EXIT_FILE_ERROR);
     const std::string out = testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(out, "");
@@ -85,7 +91,7 @@ TEST_F(CommandsTest, AChangeThatCannotBeFlushedIsAFileErrorNotASuccess)
         FailNextFileCall(f.call, f.error);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        EXPECT_EQ(Set(options, first, SURFACE_WATER, path_), EXIT_FILE_ERROR);
+        EXPECT_EQ(Set(options, first, SURFACE_WATER, path_, listing_), EXIT_FILE_ERROR);
         const std::string out = testing::internal::GetCapturedStdout();
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(out.find("changed."), std::string::npos) << out;
@@ -125,64 +131,56 @@ struct Outcome {
     std::string err;
 };
 
-// Opens, scans and runs `command` on the class list at `path`.
+// Opens, scans and lists the class list at `path`, and runs `command` on the listing.
 template <class Command>
 Outcome RunOn(const std::string& path, Command command)
 {
     std::memset(&g_classListFile, 0, sizeof g_classListFile);
     EXPECT_TRUE(OpenClassListAt(&g_classListFile, path.c_str()));
     EXPECT_TRUE(ScanClassList(&g_classListFile));
+    const auto listing = std::make_unique<ClassListing>();
+    EXPECT_TRUE(ListClasses(&g_classListFile, listing.get()));
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const int exitCode = command();
+    const int exitCode = command(*listing);
     Outcome outcome{exitCode, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
     CloseClassList(&g_classListFile);
     return outcome;
 }
 
-// Another program cuts the class list short just as the backup is put in
-// place: the stores past the cut meet the end of the file.
+// The system fails a store part way: what was changed before it is said,
+// and the rest is as it was.
 TEST(CommandsFaultTest, AStoreTheSystemFailsIsAFileErrorThatSaysWhatWasChanged)
 {
     TempDir tmp;
     Selection all;
     all.all = true;
+    CommonOptions noBackup;
+    noBackup.noBackup = true;
     const ClassListBuilder built = ThreePageList();
     const std::vector<uint8_t>& bytes = built.Bytes();
-    const std::vector<size_t>& classes = built.ClassOffsets();
     const std::string setPath = tmp.Write("set/CLASSLIST.BGL", bytes);
-    BeforeNextFileCall(FileCall::Move, [&] { ASSERT_EQ(truncate(setPath.c_str(), 4096), 0); });
-    Outcome set = RunOn(setPath, [&] { return Set(CommonOptions(), all, SURFACE_WATER, setPath); });
+    Outcome set = RunOn(setPath, [&](const ClassListing& listing) {
+        FaultNextViewAccess(1);   // past the walk that checks the listing: the stores themselves
+        return Set(noBackup, all, SURFACE_WATER, setPath, listing);
+    });
     EXPECT_EQ(set.exitCode, EXIT_FILE_ERROR);
-    EXPECT_NE(set.err.find(setPath + ": the system failed a store into the file (error 38: Reached the end of the "
-                                     "file.); 2 classes were changed (position 0, class 0; position 1, class 1) "
-                                     "before it, the others are as they were"),
+    EXPECT_NE(set.err.find(setPath + ": the system failed a store into the file (error 112: There is not enough "
+                                     "space on the disk.); no class was changed before it, the others are as they were"),
               std::string::npos)
         << set.err;
     EXPECT_EQ(set.out.find("changed."), std::string::npos) << set.out;
-    std::vector<uint8_t> expected(bytes.begin(), bytes.begin() + 4096);
-    WriteLE16(&expected[classes[0] + CLASS_SURFACE_TYPE_OFS], SURFACE_WATER);
-    WriteLE16(&expected[classes[1] + CLASS_SURFACE_TYPE_OFS], SURFACE_WATER);
-    EXPECT_EQ(ReadFileBytes(setPath), expected);
-
-    const std::string resetPath = tmp.Write("reset/CLASSLIST.BGL", bytes);
-    BeforeNextFileCall(FileCall::Move, [&] { ASSERT_EQ(truncate(resetPath.c_str(), 4096), 0); });
-    Outcome reset = RunOn(resetPath, [&] { return Reset(CommonOptions(), resetPath); });
-    EXPECT_EQ(reset.exitCode, EXIT_FILE_ERROR);
-    EXPECT_NE(reset.err.find(resetPath + ": the system failed a store into the file (error 38: Reached the end of "
-                                         "the file.); 2 classes were changed (position 0, class 0; position 1, "
-                                         "class 1) before it"),
-              std::string::npos)
-        << reset.err;
+    EXPECT_EQ(ReadFileBytes(setPath), bytes);
 
     // The restore meets a full disk at its first store.
+    const std::vector<size_t>& classes = built.ClassOffsets();
     const std::string restorePath = tmp.Write("restore/CLASSLIST.BGL", bytes);
     std::vector<uint8_t> changed = bytes;
     WriteLE16(&changed[classes[3] + CLASS_SURFACE_TYPE_OFS], SURFACE_WATER);
     WriteFileBytes(restorePath, changed);
     tmp.Write("restore/CLASSLIST.BGL.bak", bytes);
-    Outcome restore = RunOn(restorePath, [&] {
-        FaultNextViewAccess(1);   // past the scan of the backup
+    Outcome restore = RunOn(restorePath, [&](const ClassListing&) {
+        FaultNextViewAccess(6);   // past the walks and reads of the decision, the list of changes and the restore
         return Restore(CommonOptions(), restorePath);
     });
     EXPECT_EQ(restore.exitCode, EXIT_FILE_ERROR);
@@ -192,6 +190,88 @@ TEST(CommandsFaultTest, AStoreTheSystemFailsIsAFileErrorThatSaysWhatWasChanged)
               std::string::npos)
         << restore.err;
     EXPECT_EQ(ReadFileBytes(restorePath), changed);
+}
+
+// Another program rewrites the class list in place between the listing and
+// the stores: its records two bytes further on, a null record in front and
+// the end record dropped, the same size. Nothing may be stored at the old
+// offsets, which now hold class numbers and texture list offsets.
+std::vector<uint8_t> ShiftedByTwo(const std::vector<uint8_t>& bytes)
+{
+    std::vector<uint8_t> shifted(bytes.size(), 0);
+    std::copy(bytes.begin(), bytes.end() - 2, shifted.begin() + 2);
+    return shifted;
+}
+
+std::string g_rewritePath;
+std::vector<uint8_t> g_rewriteBytes;
+
+void RewriteAsAnotherProgram(LPCSTR)
+{
+    WriteFileBytes(g_rewritePath, g_rewriteBytes);
+}
+
+TEST(CommandsRaceTest, AFileRewrittenBeforeTheStoresIsNotChangedAndGetsNoBackup)
+{
+    TempDir tmp;
+    Selection all;
+    all.all = true;
+    const ClassListBuilder built = ThreePageList();
+    const std::vector<uint8_t> shifted = ShiftedByTwo(built.Bytes());
+    struct Case {
+        const char* name;
+        bool noBackup;
+        bool reset;
+    } cases[] = {{"set", false, false}, {"reset", false, true}, {"set-no-backup", true, false}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes = built.Bytes();
+        // Some Water, so that the reset has classes to change.
+        for (size_t offset : built.ClassOffsets())
+            WriteLE16(&bytes[offset + CLASS_SURFACE_TYPE_OFS], SURFACE_WATER);
+        const std::string path = tmp.Write(std::string(c.name) + "/CLASSLIST.BGL", bytes);
+        g_rewritePath = path;
+        g_rewriteBytes = ShiftedByTwo(bytes);
+        CommonOptions options;
+        options.noBackup = c.noBackup;
+        // With a backup to make, the rewrite comes as its copy is written;
+        // without one, before the command starts.
+        SetBackupWrittenHook(RewriteAsAnotherProgram);
+        Outcome outcome = RunOn(path, [&](const ClassListing& listing) {
+            if (c.noBackup)
+                RewriteAsAnotherProgram(nullptr);
+            return c.reset ? Reset(options, path, listing) : Set(options, all, 1, path, listing);
+        });
+        SetBackupWrittenHook(nullptr);
+        EXPECT_EQ(outcome.exitCode, EXIT_FILE_ERROR) << c.name;
+        EXPECT_NE(outcome.err.find(path + ": another program changed the class list since it was listed (error 1006"),
+                  std::string::npos)
+            << c.name << ": " << outcome.err;
+        EXPECT_EQ(outcome.out.find("changed."), std::string::npos) << c.name << ": " << outcome.out;
+        EXPECT_EQ(ReadFileBytes(path), g_rewriteBytes) << c.name;
+        EXPECT_EQ(access((path + ".bak").c_str(), F_OK), -1) << c.name << ": a backup was left";
+        const auto entries = std::distance(std::filesystem::directory_iterator(tmp / c.name),
+                                           std::filesystem::directory_iterator());
+        EXPECT_EQ(entries, 1) << c.name << ": a temporary copy was left";
+    }
+}
+
+// A second Turfwise sets surface types meanwhile: the edits do not conflict.
+TEST(CommandsRaceTest, SurfaceTypesAnotherProgramSetMeanwhileDoNotStopTheEdit)
+{
+    TempDir tmp;
+    Selection first;
+    first.positions = {"0"};
+    const ClassListBuilder built = ThreePageList();
+    const std::string path = tmp.Write("CLASSLIST.BGL", built.Bytes());
+    std::vector<uint8_t> expected = built.Bytes();
+    WriteLE16(&expected[built.ClassOffsets()[3] + CLASS_SURFACE_TYPE_OFS], SURFACE_WATER);
+    Outcome outcome = RunOn(path, [&](const ClassListing& listing) {
+        WriteFileBytes(path, expected);
+        return Set(CommonOptions(), first, 10, path, listing);
+    });
+    WriteLE16(&expected[built.ClassOffsets()[0] + CLASS_SURFACE_TYPE_OFS], 10);
+    EXPECT_EQ(outcome.exitCode, EXIT_DONE) << outcome.err;
+    EXPECT_EQ(ReadFileBytes(path), expected);
 }
 
 } // namespace

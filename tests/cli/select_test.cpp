@@ -51,23 +51,19 @@ protected:
     {
         const int numbers[] = {-5, -1, 0, 10, 10};
         const SurfaceType types[] = {1, SURFACE_WATER, 1, 1, SURFACE_WATER};
-        for (int i = 0; i < 5; ++i) {
-            WriteLE16(bytes_[i] + CLASS_CLASS_NUMBER_OFS, uint16_t(numbers[i]));
-            WriteLE16(bytes_[i] + CLASS_SURFACE_TYPE_OFS, types[i]);
-            records_[i] = bytes_[i];
-        }
+        for (int i = 0; i < 5; ++i)
+            classes_[i] = {DWORD(10 * i), numbers[i], types[i]};
     }
     std::vector<DWORD> Select(const Selection& selection, SelectionError* error = nullptr)
     {
         SelectionError ignored;
         std::vector<DWORD> positions{99};
-        if (!SelectPositions(selection, records_, 5, &positions, error ? error : &ignored))
+        if (!SelectPositions(selection, classes_, 5, &positions, error ? error : &ignored))
             return {};
         return positions;
     }
 
-    BYTE bytes_[5][CLASS_RECORD_SIZE] = {};
-    const BYTE* records_[5];
+    ListedClass classes_[5];
 };
 
 TEST_F(SelectPositionsTest, PicksTheUnionInFileOrderByNumberPositionTypeOrAll)
@@ -109,7 +105,7 @@ TEST_F(SelectPositionsTest, SelectorsThatPickNothingOrCannotBeReadSayWhich)
         selection.positions = c.positions;
         SelectionError error;
         std::vector<DWORD> positions;
-        EXPECT_FALSE(SelectPositions(selection, records_, 5, &positions, &error)) << c.subject;
+        EXPECT_FALSE(SelectPositions(selection, classes_, 5, &positions, &error)) << c.subject;
         EXPECT_EQ(error.subject, c.subject);
         EXPECT_EQ(error.what.rfind(c.what, 0), 0u) << error.what;
     }

@@ -108,7 +108,7 @@ protected:
         backup.size = DWORD(copy.size());
         count = 99;
         if (faultAfter >= 0)
-            FaultNextViewAccess(DWORD(faultAfter));
+            FaultNextViewAccess(DWORD(faultAfter) + 1);   // past the walk that finds the surface types
         SetLastError(0);
         EXPECT_EQ(RestoreClassListEx(&g_classListFile, &backup, &count), 0);
         EXPECT_EQ(GetLastError(), error);
