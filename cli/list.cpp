@@ -50,7 +50,14 @@ int List(const ListOptions& options, const std::string& path, const ScanResult& 
             continue;
         }
         char line[CLASS_LINE_SIZE];
-        if (!FormatClassLineOrError(file.view + listed.offset, line) && *line) {
+        const int whole = FormatClassLineOrError(file.view + listed.offset, line);
+        const DWORD error = GetLastError();
+        // 87 is the file's damage; anything else, the system's failure to read it.
+        if (!whole && error != ERROR_INVALID_PARAMETER) {
+            Complain(ShownPath(path), "cannot read the class list (" + ErrorText(error) + ")");
+            return EXIT_FILE_ERROR;
+        }
+        if (!whole) {
             char where[96];
             std::snprintf(where, sizeof where, "class at position %lu, offset %lu: its texture list is outside the file",
                           static_cast<unsigned long>(position), static_cast<unsigned long>(listed.offset));

@@ -21,6 +21,10 @@ int Restore(const CommonOptions& options, const std::string& path)
         Complain(shown, "cannot read the backup (" + ErrorText(decision.error) + ")");
         return EXIT_FILE_ERROR;
     }
+    if (decision.verdict == RESTORE_FILE_UNREADABLE) {
+        Complain(ShownPath(path), "cannot read the class list (" + ErrorText(decision.error) + "); nothing was changed");
+        return EXIT_FILE_ERROR;
+    }
     const std::string backupPath = ShownPath(backup->path);
     if (decision.verdict == RESTORE_IS_THE_CLASS_LIST) {
         Complain(backupPath, "refused: it is " + ShownPath(path) + " itself, under another name, not a backup of it; "

@@ -66,10 +66,10 @@ int Decided(RestoreDecision* decision, RestoreVerdict verdict)
     return verdict == RESTORE_ALLOWED ? 1 : 0;
 }
 
-int Unreadable(RestoreDecision* decision)
+int Unreadable(RestoreDecision* decision, RestoreVerdict verdict = RESTORE_UNREADABLE)
 {
     decision->error = GetLastError();
-    return Decided(decision, RESTORE_UNREADABLE);
+    return Decided(decision, verdict);
 }
 
 } // namespace
@@ -101,12 +101,12 @@ int DecideRestore(const ClassListFile* file, LPCSTR classListPath, bool force, C
     now->view = file->view;
     now->fileSize = file->fileSize;
     if (!ScanClassList(now.get()) && !IsDamage(GetLastError()))
-        return Unreadable(decision);
+        return Unreadable(decision, RESTORE_FILE_UNREADABLE);
     // Turfwise changes only surface types: any other byte that differs was
     // changed by something else since the backup, and a restore would undo it.
     Comparison comparison{now.get(), backup, decision};
     if (!GuardViewAccess(now->view, now->fileSize, CompareWithView, &comparison))
-        return Unreadable(decision);
+        return Unreadable(decision, RESTORE_FILE_UNREADABLE);
     if (decision->compared.differing != 0 && !force)
         return Decided(decision, RESTORE_OTHER_BYTES);
     if (decision->changedClasses == 0 && decision->compared.differing == 0)

@@ -12,6 +12,7 @@ enum RestoreVerdict : DWORD {
     RESTORE_ALLOWED = 0,         // the backup differs at most in surface types (or is forced)
     RESTORE_ALREADY_MATCHES,     // nothing to put back
     RESTORE_UNREADABLE,          // `error` says why the backup could not be read
+    RESTORE_FILE_UNREADABLE,     // `error` says why the class list itself could not be read
     RESTORE_IS_THE_CLASS_LIST,   // the backup's name leads to the class list itself
     RESTORE_OTHER_SIZE,          // the mapping cannot change the file's length
     RESTORE_DAMAGED,             // force: the backup's own scan stops early

@@ -164,10 +164,7 @@ void (*g_backupWrittenHook)(LPCSTR temporaryPath) = nullptr;
 // NAME_TAKEN when another program took the name meanwhile.
 int WriteNew(const ClassListFile* file, const ClassListing* listing, LPCSTR backup, BackupMade* made)
 {
-    // A copy of a file another program rewrote since it was listed is no
-    // backup of what the user is about to change.
-    if (listing && !CheckListing(file, listing))
-        return 0;
+
     // The process id keeps two programs backing up at once apart.
     char temp[BACKUP_PATH_SIZE + 16];
     std::snprintf(temp, sizeof temp, "%s.%lu.tmp", backup, static_cast<unsigned long>(GetCurrentProcessId()));
@@ -280,6 +277,10 @@ int BackupListedClassList(const ClassListFile* file, const ClassListing* listing
         return FailWith(ERROR_INVALID_PARAMETER);
     *found = BackupComparison{BACKUP_MATCHES, 0, 0, 0, 0};
     if (!FormatBackupPath(classListPath, backupPath, BACKUP_PATH_SIZE))
+        return 0;
+    // A copy of a file another program rewrote since it was listed is no
+    // backup of what the user is about to change, nor is it compared with one.
+    if (listing && !CheckListing(file, listing))
         return 0;
     RemoveDeadCopies(backupPath);
     // A name taken between the look and the rename is looked at once more.

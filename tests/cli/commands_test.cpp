@@ -6,9 +6,11 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "cli/edit.h"
+#include "cli/list.h"
 #include "cli/exit_code.h"
 #include "cli/restore.h"
 #include "data/class_list_backup.h"
@@ -272,6 +274,48 @@ TEST(CommandsRaceTest, SurfaceTypesAnotherProgramSetMeanwhileDoNotStopTheEdit)
     WriteLE16(&expected[built.ClassOffsets()[0] + CLASS_SURFACE_TYPE_OFS], 10);
     EXPECT_EQ(outcome.exitCode, EXIT_DONE) << outcome.err;
     EXPECT_EQ(ReadFileBytes(path), expected);
+}
+
+// Another program cuts the class list short after it was scanned and
+// listed: every command meets the end of the file under the view, and says
+// so, instead of ending on a bus error.
+TEST(CommandsRaceTest, AFileCutShortAfterItsScanIsAFileErrorNotABusError)
+{
+    TempDir tmp;
+    const ClassListBuilder built = ThreePageList();
+    const std::vector<uint8_t>& bytes = built.Bytes();
+    Selection all;
+    all.all = true;
+    ListOptions json;
+    json.json = true;
+    const struct {
+        const char* name;
+        std::function<int(const std::string&, const ClassListing&)> command;
+    } commands[] = {
+        {"list", [](const std::string& path, const ClassListing& l) { return List(ListOptions(), path, ScanResult(), l); }},
+        {"list-json", [&](const std::string& path, const ClassListing& l) { return List(json, path, ScanResult(), l); }},
+        {"set", [&](const std::string& path, const ClassListing& l) { return Set(CommonOptions(), all, 1, path, l); }},
+        {"reset", [](const std::string& path, const ClassListing& l) { return Reset(CommonOptions(), path, l); }},
+        {"restore", [](const std::string& path, const ClassListing&) { return Restore(CommonOptions(), path); }},
+    };
+    for (const auto& c : commands) {
+        std::vector<uint8_t> water = bytes;
+        for (size_t offset : built.ClassOffsets())
+            WriteLE16(&water[offset + CLASS_SURFACE_TYPE_OFS], SURFACE_WATER);
+        const std::string path = tmp.Write(std::string(c.name) + "/CLASSLIST.BGL", water);
+        tmp.Write(std::string(c.name) + "/CLASSLIST.BGL.bak", bytes);
+        Outcome outcome = RunOn(path, [&](const ClassListing& listing) {
+            EXPECT_EQ(truncate(path.c_str(), 4096), 0);
+            return c.command(path, listing);
+        });
+        EXPECT_EQ(outcome.exitCode, EXIT_FILE_ERROR) << c.name << ": " << outcome.err;
+        EXPECT_NE(outcome.err.find(path + ": "), std::string::npos) << c.name << ": " << outcome.err;
+        EXPECT_TRUE(outcome.err.find("error 38") != std::string::npos ||
+                    outcome.err.find("error 1006") != std::string::npos)
+            << c.name << ": " << outcome.err;
+        EXPECT_EQ(outcome.out.find("changed."), std::string::npos) << c.name;
+        EXPECT_EQ(outcome.out.find("GRASS"), std::string::npos) << c.name << ": listed lines of a file cut short";
+    }
 }
 
 } // namespace
