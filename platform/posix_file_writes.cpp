@@ -1,6 +1,7 @@
 // Writing, renaming and asking about files by DOS path, for the backup beside
 // the class list, and the texts of the error numbers this layer leaves.
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,14 +108,24 @@ BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to)
     std::string source, target;
     if (!Resolve(from, &source) || !Resolve(to, &target))
         return FALSE;
-    // rename() would replace the target; a hard link fails on it instead.
+    // rename() would replace the target. The kernel's no-replace rename
+    // looks and renames in one step; where it or the file system lacks it,
+    // a hard link fails on an existing target too.
+#ifdef __linux__
+    if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return TRUE;
+    if (errno == EEXIST)
+        return FailWith<BOOL>(ERROR_ALREADY_EXISTS);
+    if (errno != EINVAL && errno != ENOSYS)
+        return FailWith<BOOL>(WriteError(errno));
+#endif
     if (link(source.c_str(), target.c_str()) == 0) {
         unlink(source.c_str());
         return TRUE;
     }
     if (errno == EEXIST)
         return FailWith<BOOL>(ERROR_ALREADY_EXISTS);
-    // File systems without hard links: check, then rename.
+    // File systems with neither: check, then rename.
     struct stat st;
     if (lstat(target.c_str(), &st) == 0)
         return FailWith<BOOL>(ERROR_ALREADY_EXISTS);

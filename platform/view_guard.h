@@ -13,8 +13,17 @@ typedef void (*ViewAccess)(void* context);
 // [view, view + size) that the system cannot read or write, it is abandoned
 // at that instruction and the result is 0 with the Win32 error as the
 // thread's last-error code. What it stored before stays stored, so it keeps
-// its progress in `context` through volatile fields; it must own nothing
-// that needs a destructor, since none runs.
+// its progress in `context` through volatile fields.
+//
+// Abandoned means jumped out of, past every frame the access has open, so an
+// access is a plain loop over the view and its context. It must not:
+// - own anything that needs a destructor, since none runs;
+// - allocate, take a lock or call into the C library (which may do either),
+//   since a jump out would leave the heap or the lock held;
+// - register a structured exception frame (__try, or a function compiled
+//   with SEH), since Windows would be left with a frame that is gone.
+// Where the guard cannot be set up (no thread-local slot left on Windows),
+// the access is not run and the result is 0 with ERROR_NO_SYSTEM_RESOURCES.
 int GuardViewAccess(const void* view, SIZE_T size, ViewAccess access, void* context);
 
 // The same for a callable, typically a lambda that captures by reference.

@@ -16,11 +16,13 @@ struct Guard {
     volatile LONG status;   // the NTSTATUS behind the fault
 };
 
-const DWORD g_guardSlot = TlsAlloc();
+// Taken at the first guard, not by a static initializer, whose order
+// against other initializers that might guard is unknown; checked there.
+DWORD g_guardSlot = TLS_OUT_OF_INDEXES;
 
 Guard* ActiveGuard()
 {
-    return static_cast<Guard*>(TlsGetValue(g_guardSlot));
+    return g_guardSlot == TLS_OUT_OF_INDEXES ? nullptr : static_cast<Guard*>(TlsGetValue(g_guardSlot));
 }
 
 __attribute__((noinline, noreturn)) void JumpBack()
@@ -73,10 +75,12 @@ void RaiseFullDisk(const Guard* guard)
     RaiseException(EXCEPTION_IN_PAGE_ERROR, 0, 3, information);
 }
 
-void InstallHandler()
+// The slot first: the handler reads it.
+bool InstallHandler()
 {
-    static const PVOID handler = AddVectoredExceptionHandler(1, OnException);
-    (void)handler;
+    static const DWORD slot = g_guardSlot = TlsAlloc();
+    static const PVOID handler = slot == TLS_OUT_OF_INDEXES ? nullptr : AddVectoredExceptionHandler(1, OnException);
+    return slot != TLS_OUT_OF_INDEXES && handler != nullptr;
 }
 
 } // namespace
@@ -86,7 +90,8 @@ int GuardViewAccess(const void* view, SIZE_T size, ViewAccess access, void* cont
     // TlsGetValue clears the last-error code; a guarded access that fails
     // nothing leaves the caller's.
     const DWORD callerError = GetLastError();
-    InstallHandler();
+    if (!InstallHandler())
+        return FailWith(ERROR_NO_SYSTEM_RESOURCES);
     Guard guard;
     guard.start = reinterpret_cast<ULONG_PTR>(view);
     guard.size = size;
