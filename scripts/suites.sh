@@ -19,25 +19,44 @@ suite() {
     return $rc
 }
 
+# The value of attribute $2 in the first <testsuites> element of file $1,
+# when it is a number.
+xml_count() {
+    local value
+    value=$(grep -m1 -o "<testsuites [^>]*" "$1" 2>/dev/null | grep -o " $2=\"[0-9]*\"" | grep -o '[0-9]\+')
+    [ -n "$value" ] && echo "$value"
+}
+
 # Sums up one ctest run: every entry's gtest report where it wrote one, and
 # one count for each entry without a report. An entry that failed, crashed
 # or was not run counts as at least one failure, so the counts are never
-# lower than ctest's own.
+# lower than ctest's own. So does a gtest report that is empty, cut short or
+# counts no test, a run with no entry at all, and a ctest that failed (its
+# exit code, $4 when given) with nothing else to show for it.
 report() {
-    local suite=$1 dir=$2 junit=$3 passed=0 failed=0 skipped=0 name state
+    local suite=$1 dir=$2 junit=$3 rc=${4:-0} passed=0 failed=0 skipped=0 entries=0 name state
     if [ ! -s "$junit" ]; then
         echo "$suite: ctest wrote no results"
         add_summary "$suite" 0 1 0
         return
     fi
     while IFS=$'\t' read -r name state; do
+        entries=$((entries + 1))
         local xml=$dir/test-results/$name.xml
         if [ -f "$xml" ]; then
-            local head tests fails skips
-            head=$(grep -m1 '<testsuites' "$xml")
-            tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$head")
-            fails=$(( $(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$head") +
-                      $(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$head") ))
+            local tests fails errors skips
+            tests=$(xml_count "$xml" tests) fails=$(xml_count "$xml" failures) errors=$(xml_count "$xml" errors)
+            if [ -z "$tests" ] || [ -z "$fails" ] || [ -z "$errors" ] || ! grep -q '</testsuites>' "$xml"; then
+                echo "$suite: $name: its report is empty or cut short"
+                failed=$((failed + 1))
+                continue
+            fi
+            if [ "$tests" = 0 ]; then
+                echo "$suite: $name: ran no test"
+                failed=$((failed + 1))
+                continue
+            fi
+            fails=$((fails + errors))
             skips=$(grep -c 'result="skipped"' "$xml")
             passed=$((passed + tests - fails - skips))
             failed=$((failed + fails))
@@ -49,6 +68,13 @@ report() {
             failed=$((failed + 1))
         fi
     done < <(sed -n 's/.*<testcase name="\([^"]*\)".* status="\([a-z]*\)".*/\1\t\2/p' "$junit")
+    if [ $entries = 0 ]; then
+        echo "$suite: ran no test"
+        failed=$((failed + 1))
+    elif [ "$rc" != 0 ] && [ $failed = 0 ]; then
+        echo "$suite: ctest failed (exit code $rc) though every entry passed"
+        failed=1
+    fi
     add_summary "$suite" $passed $failed $skipped
 }
 
@@ -67,8 +93,9 @@ build_failed() {
 run_ctest() {
     local suite=$1 preset=$2 dir=$root/$3
     rm -f "$dir"/test-results/*.xml "$dir/ctest-junit.xml" "$dir"/turfwise-dialog-*dpi.png
-    ctest --preset "$preset" --output-junit "$dir/ctest-junit.xml"
-    report "$suite" "$dir" "$dir/ctest-junit.xml"
+    local rc=0
+    ctest --preset "$preset" --output-junit "$dir/ctest-junit.xml" || rc=$?
+    report "$suite" "$dir" "$dir/ctest-junit.xml" $rc
 }
 
 # The read-only cases (file access, command line) once more, by an
@@ -152,8 +179,14 @@ windows_tests() {
 static_checks() {
     local suite=$1 dir=$2 bits=$3 exe passed=0 failed=0
     for exe in $dir/ui/Turfwise.exe $dir/cli/turfwise-cli.exe; do
-        [ -f "$exe" ] || [ "$exe" = $dir/ui/Turfwise.exe ] || continue
-        if tests/support/check_exe.sh "$exe" $bits; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+        if [ ! -f "$exe" ]; then
+            echo "$suite: $exe was not built"
+            failed=$((failed + 1))
+        elif tests/support/check_exe.sh "$exe" $bits; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+        fi
     done
     add_summary $suite $passed $failed 0
 }

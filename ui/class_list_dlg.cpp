@@ -66,7 +66,10 @@ CClassListDlg::CClassListDlg(CWnd* pParent)
       m_nStatusTimer(0),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_bBackupSettled(0),
-      m_szClassListPath()
+      m_szClassListPath(),
+      m_listing(),
+      m_backupMade(),
+      m_szBackupPathMade()
 {
     AddAnchor(IDC_CLASS_LIST, ANCHOR_SIZE_Y);
     AddAnchor(IDC_PREVIEW, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
@@ -169,16 +172,13 @@ void CClassListDlg::ShowFirstList()
 
     {
         CRedrawSuspended suspended(m_classList);
-        m_classList.ResetContent();
         if (g_classListFile.waterCount > 0) {
-            for (DWORD i = 0; i < g_classListFile.waterCount; ++i)
-                AddListEntry(int(i), g_classListFile.waterRecords[i]);
+            ListTable(g_classListFile.waterRecords, g_classListFile.waterCount);
             m_btnShowAll.EnableWindow(TRUE);
             m_btnShowWater.EnableWindow(FALSE);
             m_bShowingAll = 0;
         } else {
-            for (DWORD i = 0; i < g_classListFile.classCount; ++i)
-                AddListEntry(int(i), g_classListFile.classRecords[i]);
+            ListTable(g_classListFile.classRecords, g_classListFile.classCount);
             m_btnShowAll.EnableWindow(FALSE);
             m_btnShowWater.EnableWindow(TRUE);
             m_bShowingAll = 1;
@@ -186,6 +186,17 @@ void CClassListDlg::ShowFirstList()
         m_classList.SetSel(0, TRUE);
     }
     ShowSelectedTexture();
+}
+
+void CClassListDlg::ListTable(BYTE* const* records, DWORD count)
+{
+    m_classList.ResetContent();
+    // A listing that cannot be read lists nothing that could be stored into.
+    if (!ListClasses(&g_classListFile, &m_listing))
+        m_listing.count = 0;
+    // Appended, so that a line that cannot be made leaves the others in order.
+    for (DWORD i = 0; i < count; ++i)
+        AddListEntry(m_classList.GetCount(), records[i]);
 }
 
 BOOL CClassListDlg::PreTranslateMessage(MSG* pMsg)
@@ -261,13 +272,19 @@ int CClassListDlg::ScanAndReport()
 
 int CClassListDlg::AddListEntry(int nPosition, BYTE* pRecord)
 {
-    char szLine[CLASS_LINE_SIZE];
-    if (pRecord == nullptr || LocateTextureList(pRecord) == nullptr || !FormatClassLine(pRecord, szLine)) {
+    char szLine[CLASS_LINE_SIZE] = {};
+    if (pRecord != nullptr)
+        FormatClassLineOrError(pRecord, szLine);
+    if (szLine[0] == '\0') {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    m_classList.InsertString(nPosition, szLine);
-    m_classList.SetItemData(nPosition, reinterpret_cast<DWORD_PTR>(pRecord));
+    const int nIndex = m_classList.InsertString(nPosition, szLine);
+    if (nIndex < 0) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    m_classList.SetItemData(nIndex, reinterpret_cast<DWORD_PTR>(pRecord));
     return 1;
 }
 
@@ -400,10 +417,10 @@ void CClassListDlg::FillList(BOOL bAll)
 {
     {
         CRedrawSuspended suspended(m_classList);
-        m_classList.ResetContent();
-        // The count is read anew for every line, as the table is the file's.
-        for (DWORD i = 0; i < (bAll ? g_classListFile.classCount : g_classListFile.waterCount); ++i)
-            AddListEntry(int(i), bAll ? g_classListFile.classRecords[i] : g_classListFile.waterRecords[i]);
+        if (bAll)
+            ListTable(g_classListFile.classRecords, g_classListFile.classCount);
+        else
+            ListTable(g_classListFile.waterRecords, g_classListFile.waterCount);
         m_classList.SetSel(0, TRUE);
     }
     ShowSelectedTexture();
@@ -441,7 +458,12 @@ void CClassListDlg::OnUpdate()
     if (nRecords > 0 && !BackUpBeforeFirstEdit())
         return;
     DWORD nStored = 0;
-    const BOOL bStored = ApplySurfaceTypeEx(code, records, nRecords, &nStored);
+    const BOOL bStored = ApplyListedSurfaceType(&m_listing, code, records, nRecords, &nStored);
+    if (!bStored && nStored == 0 && ::GetLastError() == ERROR_FILE_INVALID) {
+        ChangedSinceListed(ERROR_FILE_INVALID);
+        return;
+    }
+    m_backupMade.made = false;   // a change it was made for is in the file: it stays
     m_bModified = 1;
     // The system failed a store: say how far the edit got, then list the
     // file as it is now.
@@ -456,16 +478,38 @@ void CClassListDlg::OnUpdate()
         return;
     }
     FillList(m_bShowingAll);
-    if (bStored)
+    // Only when every ticked class is in the file.
+    if (bStored && nStored == nRecords)
         SetStatus("Classlist updated.");
+}
+
+void CClassListDlg::ChangedSinceListed(DWORD dwError)
+{
+    // Nothing was changed, so nothing needs a backup made for this change:
+    // left, a copy from before another program's change would stop every
+    // later backup.
+    if (m_backupMade.made && WithdrawBackup(m_szBackupPathMade, &m_backupMade))
+        m_bBackupSettled = 0;
+    UpdateRestoreItem();
+    ShowMessage(MB_OK, "ERROR:%X  Another program changed %s since it was listed; nothing was changed.\n",
+                unsigned(dwError), g_classListFile.fileName);
+    if (!ScanAndReport())
+        ShowMessage(MB_OK, "WARNING:%X  Scanning %s\n", unsigned(::GetLastError()), g_classListFile.fileName);
+    FillList(m_bShowingAll);
+    SetStatus("Classlist listed again: another program changed it.");
 }
 
 void CClassListDlg::OnDefault()
 {
-    if (g_classListFile.classCount > 0 && !BackUpBeforeFirstEdit())
+    if (m_listing.count > 0 && !BackUpBeforeFirstEdit())
         return;
     DWORD nStored = 0;
-    const BOOL bStored = ResetSurfaceTypesEx(&nStored);
+    const BOOL bStored = ResetListedSurfaceTypes(&m_listing, &nStored);
+    if (!bStored && nStored == 0 && ::GetLastError() == ERROR_FILE_INVALID) {
+        ChangedSinceListed(ERROR_FILE_INVALID);
+        return;
+    }
+    m_backupMade.made = false;   // a change it was made for is in the file: it stays
     m_bModified = 1;
     if (!bStored)
         ShowMessage(MB_OK, "ERROR:%X  Resetting CLASSLIST.BGL\n%lu classes, the first in the file, were reset; the "
@@ -500,8 +544,13 @@ BOOL CClassListDlg::BackUpBeforeFirstEdit()
         return TRUE;
     char szBackup[BACKUP_PATH_SIZE];
     BackupComparison found;
-    if (!BackupClassList(&g_classListFile, m_szClassListPath, szBackup, &found)) {
+    if (!BackupListedClassList(&g_classListFile, &m_listing, m_szClassListPath, szBackup, &found, &m_backupMade)) {
         const unsigned error = unsigned(::GetLastError());
+        // No backup of a file that is not the one listed, and no question either.
+        if (error == ERROR_FILE_INVALID) {
+            ChangedSinceListed(error);
+            return FALSE;
+        }
         const char* name = g_classListFile.fileName;
         char szText[2 * kTextSize];
         if (error == ERROR_FILE_EXISTS)
@@ -519,6 +568,8 @@ BOOL CClassListDlg::BackUpBeforeFirstEdit()
         if (::MessageBoxA(m_hWnd, szText, "Turfwise", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
             return FALSE;
     }
+    if (m_backupMade.made)
+        ::lstrcpynA(m_szBackupPathMade, szBackup, sizeof m_szBackupPathMade);
     m_bBackupSettled = 1;
     UpdateRestoreItem();
     return TRUE;

@@ -6,7 +6,10 @@
 #include <windows.h>
 #include <shellapi.h>  // HDROP
 
+#include "data/backup_restore.h"
+#include "data/class_list_backup.h"
 #include "data/class_list_file.h"
+#include "data/class_listing.h"
 #include "framework/afxwin.h"
 #include "ui/anchor_dialog.h"
 #include "ui/preview_static.h"
@@ -28,7 +31,9 @@ public:
     void SetStatus(LPCSTR lpszFormat, ...) TURFWISE_PRINTF(2, 3);
     void ShowMessage(UINT nType, LPCSTR lpszFormat, ...) TURFWISE_PRINTF(3, 4);
     // 1 when the class's line was inserted at nPosition with the record as its
-    // item data; 0 with 87 as the last-error code otherwise.
+    // item data; 0 with 87 as the last-error code when not even the record
+    // can be read. A class whose texture cannot be read is a line with the
+    // error in place of its name.
     int AddListEntry(int nPosition, BYTE* pRecord);
     void ShowSelectedTexture();
 
@@ -66,6 +71,9 @@ protected:
     CToolTipCtrl m_toolTip;
     int m_bBackupSettled;  // the backup is made, or the user chose to go on without one
     char m_szClassListPath[CLASS_LIST_PATH_SIZE];  // the file open, or last tried at start-up
+    ClassListing m_listing;    // what the list shows was read from; every store checks the file against it
+    BackupMade m_backupMade;   // the backup this run wrote for the open file, if it wrote one
+    char m_szBackupPathMade[BACKUP_PATH_SIZE];
 
 private:
     // Shared by Show All and Show Water.
@@ -77,6 +85,12 @@ private:
     // Scans the open class list as ScanClassList does, showing first the report of an
     // unrecognised record that stopped it; the scan's last-error code stays.
     int ScanAndReport();
+    // Fills the list from the tables of the last scan, listed first: the
+    // lines and the listing the stores check come from the same bytes.
+    void ListTable(BYTE* const* records, DWORD count);
+    // Update and Default found the file changed by another program since it
+    // was listed: nothing was stored; says so and lists the file as it is now.
+    void ChangedSinceListed(DWORD dwError);
 
     // The list of the file just opened and scanned, chosen, selected and
     // previewed as at start-up.
@@ -86,6 +100,7 @@ private:
     BOOL OpenOtherClassList(LPCSTR lpszPath);
     void OnOpenClassList();
     void OnRestoreBackup();
+    void TellRestoreRefused(const RestoreDecision& decision, const ClassListBackup& backup);
     // Restore Backup is offered only while something stands under the backup's name.
     void UpdateRestoreItem();
     // A message box owned by the dialog, which takes no input while it is up.

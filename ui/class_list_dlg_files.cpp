@@ -129,6 +129,11 @@ BOOL CClassListDlg::OpenOtherClassList(LPCSTR lpszPath)
         return FALSE;
     }
 
+    // Nothing may refer into the view about to go, not even while a box
+    // about the new file is up.
+    m_classList.ResetContent();
+    m_listing.count = 0;
+    m_backupMade = BackupMade{};
     CloseClassList(&g_classListFile);
     g_classListFile = *next;
     NameAfter(&g_classListFile, szPath);
@@ -151,20 +156,34 @@ void CClassListDlg::OnRestoreBackup()
     const char* name = g_classListFile.fileName;
     ClassListBackup backup{};
     RestoreDecision decision;
-    DecideRestore(&g_classListFile, m_szClassListPath, false, &backup, &decision);
-    char szMeaning[MAX_PATH];
-    switch (decision.verdict) {
-    case RESTORE_ALLOWED:
+    // Asked again whenever the file or its backup changed while the question was up.
+    for (;;) {
+        DecideRestore(&g_classListFile, m_szClassListPath, false, &backup, &decision);
+        if (decision.verdict != RESTORE_ALLOWED) {
+            TellRestoreRefused(decision, backup);
+            break;
+        }
         if (AskOrTell(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2,
                       "Restore %s from its backup %s" CLASS_LIST_BACKUP_SUFFIX "?\n\n"
                       "%lu %s back to the surface types they had then.",
                       name, name, static_cast<unsigned long>(decision.changedClasses),
                       decision.changedClasses == 1 ? "class changes" : "classes change") != IDYES)
             break;
-    {
-        const BOOL bRestored = RestoreClassList(&g_classListFile, &backup) && FlushClassList(&g_classListFile);
+        // Decided again on the file as it is now; what is written is what was asked about.
+        RestoreDecision now;
+        DecideRestore(&g_classListFile, m_szClassListPath, false, &backup, &now);
+        DWORD restored = 0;
+        if (!SameRestore(decision, now) ||
+            (!RestoreClassListChecked(&g_classListFile, &backup, &now.viewDigest, &restored) &&
+             ::GetLastError() == ERROR_FILE_INVALID && restored == 0)) {
+            AskOrTell(MB_OK | MB_ICONWARNING, "%s or its backup changed while the question was up, so nothing was "
+                      "written: another program may be writing it.", name);
+            continue;
+        }
+        const BOOL bRestored = restored == g_classListFile.fileSize && FlushClassList(&g_classListFile);
         if (!bRestored) {
             const unsigned error = unsigned(::GetLastError());
+            char szMeaning[MAX_PATH];
             ErrorMeaning(error, szMeaning, sizeof szMeaning);
             AskOrTell(MB_OK | MB_ICONERROR, "Could not restore %s (ERROR:%X). %s", name, error, szMeaning);
         }
@@ -178,6 +197,16 @@ void CClassListDlg::OnRestoreBackup()
             SetStatus("Classlist restored from its backup.");
         break;
     }
+    UpdateRestoreItem();
+}
+
+void CClassListDlg::TellRestoreRefused(const RestoreDecision& decision, const ClassListBackup& backup)
+{
+    const char* name = g_classListFile.fileName;
+    char szMeaning[MAX_PATH];
+    switch (decision.verdict) {
+    case RESTORE_ALLOWED:
+        break;
     case RESTORE_ALREADY_MATCHES:
         AskOrTell(MB_OK | MB_ICONINFORMATION, "%s already matches its backup %s" CLASS_LIST_BACKUP_SUFFIX
                   ": there is nothing to restore.", name, name);
@@ -186,6 +215,11 @@ void CClassListDlg::OnRestoreBackup()
         ErrorMeaning(decision.error, szMeaning, sizeof szMeaning);
         AskOrTell(MB_OK | MB_ICONWARNING, "Could not read the backup %s (ERROR:%X). %s\n\nNothing was changed.",
                   backup.path, unsigned(decision.error), szMeaning);
+        break;
+    case RESTORE_FILE_UNREADABLE:
+        ErrorMeaning(decision.error, szMeaning, sizeof szMeaning);
+        AskOrTell(MB_OK | MB_ICONWARNING, "Could not read %s (ERROR:%X). %s\n\nNothing was changed.", name,
+                  unsigned(decision.error), szMeaning);
         break;
     case RESTORE_IS_THE_CLASS_LIST:
         AskOrTell(MB_OK | MB_ICONWARNING, "%s" CLASS_LIST_BACKUP_SUFFIX " is %s itself under another name, not a "
@@ -211,5 +245,4 @@ void CClassListDlg::OnRestoreBackup()
                   static_cast<unsigned long>(decision.compared.firstOffset));
         break;
     }
-    UpdateRestoreItem();
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -113,8 +114,9 @@ BOOL CALLBACK FindTurfwiseBox(HWND w, LPARAM param)
     return TRUE;
 }
 
-// Answers the dialog thread's next "Turfwise" message box that has the button `answer`.
-BoxSeen Answer(DialogDriver& ui, int answer)
+// Answers the dialog thread's next "Turfwise" message box that has the
+// button `answer`, after running `meanwhile` while the box is up.
+BoxSeen Answer(DialogDriver& ui, int answer, const std::function<void()>& meanwhile = {})
 {
     const DWORD thread = ::GetWindowThreadProcessId(ui.hwnd, nullptr);
     HWND box = nullptr;
@@ -130,6 +132,8 @@ BoxSeen Answer(DialogDriver& ui, int answer)
         if (HWND b = ::GetDlgItem(box, id); b && (::GetWindowLongA(b, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
             seen.defaultButton = id;
     ::EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&seen.text));
+    if (meanwhile)
+        meanwhile();
     ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
     WaitUntil([box] { return !::IsWindow(box); });
     ui.Sync();
@@ -379,6 +383,90 @@ TEST_F(ClassListDlgFilesTest, RestoreBackupAsksThenPutsTheBackupsBytesBackAndRef
         EXPECT_EQ(ReadFileBytes(backup), r.bytes);
     }
     EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist restored from its backup.");
+}
+
+// As another program writes: in place, through a handle of its own.
+void RewriteInPlace(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
+    ::CloseHandle(file);
+}
+
+// Yes answers the question that was asked: a file changed while it was up
+// is decided on again, and what then holds is done or said.
+TEST_F(ClassListDlgFilesTest, RestoreWritesNothingWhenTheFileChangedWhileTheQuestionWasUp)
+{
+    const ClassList list = WriteClassList(game, {WATER, CITY, FOREST});
+    game.Register();
+    const std::string backup = game.ClassListPath() + ".bak";
+    const std::vector<uint8_t> earlier = WithType(list.bytes, list.classes[0], GRASS);
+    WriteFileBytes(backup, earlier);
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+
+    // Another Turfwise sets a surface type: asked again, with the new count.
+    const std::vector<uint8_t> typed = WithType(list.bytes, list.classes[2], LONG_GRASS);
+    SysCommand(ui, IDM_RESTOREBACKUP);
+    EXPECT_NE(Answer(ui, IDYES, [&] { RewriteInPlace(game.ClassListPath(), typed); }).text.find("1 class changes"),
+              std::string::npos);
+    EXPECT_EQ(Answer(ui, IDOK).text, "CLASSLIST.BGL or its backup changed while the question was up, so nothing "
+                                     "was written: another program may be writing it.");
+    EXPECT_EQ(ReadFileBytes(game.ClassListPath()), typed);
+    EXPECT_NE(Answer(ui, IDNO).text.find("2 classes change"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(game.ClassListPath()), typed);
+
+    // A texture renamed while the question is up is not put back by Yes.
+    std::vector<uint8_t> renamed = typed;
+    renamed[list.classes[1] - 3] ^= 0x20;
+    SysCommand(ui, IDM_RESTOREBACKUP);
+    Answer(ui, IDYES, [&] { RewriteInPlace(game.ClassListPath(), renamed); });
+    EXPECT_EQ(Answer(ui, IDOK).text.rfind("CLASSLIST.BGL or its backup changed while the question was up", 0), 0u);
+    EXPECT_EQ(Answer(ui, IDOK).text.rfind("CLASSLIST.BGL.bak differs from CLASSLIST.BGL in 1 bytes", 0), 0u);
+    EXPECT_EQ(ReadFileBytes(game.ClassListPath()), renamed);
+    EXPECT_EQ(ReadFileBytes(backup), earlier);
+}
+
+// A box about a file that cannot be opened, or about the scan of one just
+// opened, is up while the dialog takes input: nothing it shows may refer
+// into a view that is gone.
+TEST_F(ClassListDlgFilesTest, AFailedOpenKeepsTheOpenFileListedAndEditableAndANewFilesBoxShowsNoOldLine)
+{
+    const ClassList list = WriteClassList(game, {WATER, WATER, CITY});
+    game.Register();
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    g_chosen = other.ClassListPath();   // no file there
+    SysCommand(ui, IDM_OPENCLASSLIST);
+    EXPECT_EQ(Answer(ui, IDOK).text.rfind("Could not open " + other.ClassListPath(), 0), 0u);
+    ASSERT_EQ(ui.LineCount(), 2);
+    ui.ClickLineText(1);
+    UpdateFirstLine(ui, FOREST);
+    EXPECT_EQ(ReadFileBytes(game.ClassListPath()), WithType(list.bytes, list.classes[0], FOREST));
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
+
+    // A damaged file: its scan's boxes come with the old file closed and the list empty.
+    ClassListBuilder b;
+    b.AddTexturedClass(0, WATER, "WATER000.BMP");
+    b.AddRaw({0x77, 0x00});
+    other.WriteClassList(b.Bytes());
+    g_chosen = other.ClassListPath();
+    SysCommand(ui, IDM_OPENCLASSLIST);
+    HWND debug = nullptr;
+    WaitUntil([&] { return (debug = ui.FindThreadWindow("Turfwise - Debug")) != nullptr; });
+    ASSERT_NE(debug, nullptr);
+    EXPECT_EQ(ui.LineCount(), 0);
+    ::PostMessageA(debug, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_EQ(ui.WaitForMessageBox().text, "WARNING:1  Scanning CLASSLIST.BGL\n");
+    ui.Sync();
+    ASSERT_EQ(ui.LineCount(), 1);
+    UpdateFirstLine(ui, GRASS);
+    std::vector<uint8_t> expected = b.Bytes();
+    expected[CLASS_SURFACE_TYPE_OFS] = GRASS;
+    EXPECT_EQ(ReadFileBytes(other.ClassListPath()), expected);
 }
 
 TEST(VirtualStoreTest, ThePerUserCopyMirrorsThePathAndIsNamedOnlyWhereWindowsServesIt)

@@ -526,33 +526,106 @@ TEST_F(ClassListDlgTest, DefaultResetsEveryClassOfTheFileWhateverIsListed)
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready*");
 }
 
-// Turns the last record of the class list into an unknown one, as another
-// program writing the file while Turfwise has it mapped would.
-bool DamageLastRecord(const GameFolder& game, size_t fileSize)
+// Writes `bytes` over the class list in place, through a handle of its own,
+// as another program would while Turfwise has the file mapped.
+bool RewriteInPlace(const GameFolder& game, const std::vector<uint8_t>& bytes)
 {
     HANDLE file = ::CreateFileA(game.ClassListPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    ::SetFilePointer(file, LONG(fileSize - 2), nullptr, FILE_BEGIN);
-    const BYTE unknown[2] = {0x77, 0x00};
     DWORD written = 0;
-    const bool ok = ::WriteFile(file, unknown, 2, &written, nullptr) && written == 2;
+    const bool ok = ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
     ::CloseHandle(file);
     return ok;
 }
 
-TEST_F(ClassListDlgTest, FailedRescanAfterUpdateKeepsTheListAndReports)
+// The same size, every record two bytes further on: a null record in front,
+// the end record dropped.
+std::vector<uint8_t> ShiftedByTwo(const std::vector<uint8_t>& bytes)
 {
-    ClassList list = UseClassList({WATER, CITY});
+    std::vector<uint8_t> shifted(bytes.size(), 0);
+    std::copy(bytes.begin(), bytes.end() - 2, shifted.begin() + 2);
+    return shifted;
+}
+
+std::vector<size_t> Shifted(std::vector<size_t> offsets)
+{
+    for (size_t& o : offsets)
+        o += 2;
+    return offsets;
+}
+
+const char kChanged[] = "ERROR:3EE  Another program changed CLASSLIST.BGL since it was listed; nothing was changed.\n";
+
+TEST_F(ClassListDlgTest, UpdateAndDefaultOnAFileAnotherProgramRewroteStoreNothingAndListItAnew)
+{
+    ClassList list = UseClassList({GRASS, CITY, WATER, FOREST});
+    const std::string backup = game.ClassListPath() + ".bak";
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
     ui.Click(IDC_SHOW_ALL);
     ui.Sync();
-    const std::string before = ui.Line(1);
 
-    // Another program damages the file's last record while Turfwise has it open.
-    ASSERT_TRUE(DamageLastRecord(game, list.bytes.size()));
+    // Update: refused before the backup, which would be of another file.
+    const std::vector<uint8_t> shifted = ShiftedByTwo(list.bytes);
+    ASSERT_TRUE(RewriteInPlace(game, shifted));
+    ui.ClickCheckBox(1);
+    ui.Sync();
+    ChooseSurfaceType(ui, WATER);
+    ui.Click(IDC_UPDATE);
+    MessageBoxSeen seen = ui.WaitForMessageBox();
+    ui.Sync();
+    EXPECT_EQ(seen.text, kChanged);
+    EXPECT_EQ(game.ReadClassList(), shifted);
+    EXPECT_FALSE(std::filesystem::exists(backup));
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist listed again: another program changed it.");
+    ASSERT_EQ(ui.LineCount(), 4);
+    EXPECT_EQ(ui.Line(1), "  1 [1] CITY001.BMP Type= City");
+
+    // The list is the file as it is now: an Update lands where its records are.
+    ui.ClickCheckBox(1);
+    ui.Sync();
+    ChooseSurfaceType(ui, WATER);
+    ui.Click(IDC_UPDATE);
+    ui.Sync();
+    const std::vector<uint8_t> updated = WithSurfaceType(shifted, {list.classes[1] + 2}, WATER);
+    EXPECT_EQ(game.ReadClassList(), updated);
+    EXPECT_EQ(ReadFileBytes(backup), shifted);
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
+
+    // Default, after another rewrite: nothing changes.
+    ASSERT_TRUE(RewriteInPlace(game, list.bytes));
+    ui.Click(IDC_DEFAULT);
+    seen = ui.WaitForMessageBox();
+    ui.Sync();
+    EXPECT_EQ(seen.text, kChanged);
+    EXPECT_EQ(game.ReadClassList(), list.bytes);
+    EXPECT_EQ(ui.Line(1), "  1 [1] CITY001.BMP Type= City");
+
+    // Another Turfwise's surface types meanwhile are no conflict.
+    const std::vector<uint8_t> other = WithSurfaceType(list.bytes, {list.classes[3]}, SHORT_GRASS);
+    ASSERT_TRUE(RewriteInPlace(game, other));
+    ui.ClickCheckBox(0);
+    ui.Sync();
+    ChooseSurfaceType(ui, CONCRETE);
+    ui.Click(IDC_UPDATE);
+    ui.Sync();
+    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(other, {list.classes[0]}, CONCRETE));
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
+}
+
+// A file damaged from the start is listed up to its damage; an Update stores,
+// and the rescan after it fails as the first did.
+TEST_F(ClassListDlgTest, FailedRescanAfterUpdateKeepsTheListAndReports)
+{
+    ClassList list = UseClassList({WATER, CITY}, true);
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ASSERT_EQ(ui.messageBoxes.size(), 2u);
+    ui.Click(IDC_SHOW_ALL);
+    ui.Sync();
+    const std::string before = ui.Line(1);
 
     ui.ClickCheckBox(1);
     ui.Sync();
@@ -565,14 +638,39 @@ TEST_F(ClassListDlgTest, FailedRescanAfterUpdateKeepsTheListAndReports)
     EXPECT_EQ(error.caption, "Turfwise");
     EXPECT_EQ(error.text, "ERROR:1  Scanning CLASSLIST.BGL\n");
     // The store is in the file; the list still shows the old line.
-    std::vector<uint8_t> expected = WithSurfaceType(list.bytes, {list.classes[1]}, FOREST);
-    expected[expected.size() - 2] = 0x77;
-    EXPECT_EQ(game.ReadClassList(), expected);
+    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[1]}, FOREST));
     EXPECT_EQ(ui.LineCount(), 2);
     EXPECT_EQ(ui.Line(1), before);
     EXPECT_EQ(ui.Text(IDC_STATUS), "All textures listed.");
     TimerTick(ui);
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready*");
+}
+
+// A class whose texture list lies outside the file is a line with its error,
+// and every class after it is listed.
+TEST_F(ClassListDlgTest, AClassWhoseTextureCannotBeReadIsALineAndTheOthersFollowIt)
+{
+    ClassList list = MakeClassList({GRASS, CITY, FOREST, GRASS});
+    WriteLE16(&list.bytes[list.classes[1] + CLASS_TEXTURE_LIST_OFS], 0x7FFF);
+    game.WriteClassList(list.bytes);
+    for (const std::string& name : list.names)
+        game.WriteTexture(name);
+    game.Register();
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ASSERT_EQ(ui.LineCount(), 4);
+    EXPECT_EQ(ui.Line(0), "  0 [1] LAND000.BMP Type= Grass");
+    EXPECT_EQ(ui.Line(1), "  1 [?] ERROR:57 Type= City");
+    EXPECT_EQ(ui.Line(2), "  2 [1] FOREST002.BMP Type= Forest");
+    EXPECT_EQ(ui.Line(3), "  3 [1] LAND003.BMP Type= Grass");
+    // Its line can be given a surface type like any other.
+    ui.ClickCheckBox(1);
+    ui.Sync();
+    ChooseSurfaceType(ui, WATER);
+    ui.Click(IDC_UPDATE);
+    ui.Sync();
+    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[1]}, WATER));
+    EXPECT_EQ(ui.Line(3), "  3 [1] LAND003.BMP Type= Grass");
 }
 
 // ---- the window ----------------------------------------------------------------
@@ -905,15 +1003,12 @@ TEST_F(ClassListDlgTest, DoubleClickWithNoLineSelectedTicksNothing)
 
 TEST_F(ClassListDlgTest, FailedRescanAfterDefaultKeepsTheListAndReports)
 {
-    ClassList list = UseClassList({WATER, CITY, FOREST});
+    ClassList list = UseClassList({WATER, CITY, FOREST}, true);
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
     ui.Click(IDC_SHOW_ALL);
     ui.Sync();
     const std::vector<std::string> before = {ui.Line(0), ui.Line(1), ui.Line(2)};
-
-    // Another program damages the file's last record while Turfwise has it open.
-    ASSERT_TRUE(DamageLastRecord(game, list.bytes.size()));
 
     ui.Click(IDC_DEFAULT);
     MessageBoxSeen debug = ui.WaitForMessageBox();
@@ -926,7 +1021,6 @@ TEST_F(ClassListDlgTest, FailedRescanAfterDefaultKeepsTheListAndReports)
     std::vector<uint8_t> expected = list.bytes;
     for (size_t i = 0; i < list.classes.size(); ++i)
         expected = WithSurfaceType(expected, {list.classes[i]}, DefaultSurfaceTypes[i]);
-    expected[expected.size() - 2] = 0x77;
     EXPECT_EQ(game.ReadClassList(), expected);
     ASSERT_EQ(ui.LineCount(), 3);
     for (int i = 0; i < 3; ++i)
