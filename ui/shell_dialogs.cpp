@@ -2,32 +2,9 @@
 
 #include <commdlg.h>
 
+#include "framework/system_dll.h"
+
 namespace {
-
-// From the system folder only, never a DLL of that name beside the program.
-// Loaded once and kept for the rest of the run.
-FARPROC SystemProc(LPCSTR lpszDll, HMODULE* phModule, LPCSTR lpszName)
-{
-    if (*phModule == nullptr) {
-        char szPath[MAX_PATH];
-        const UINT n = ::GetSystemDirectoryA(szPath, MAX_PATH);
-        if (n == 0 || n + 1 + ::lstrlenA(lpszDll) >= MAX_PATH)
-            return nullptr;
-        ::lstrcatA(szPath, "\\");
-        ::lstrcatA(szPath, lpszDll);
-        *phModule = ::LoadLibraryA(szPath);
-        if (*phModule == nullptr)
-            return nullptr;
-    }
-    return ::GetProcAddress(*phModule, lpszName);
-}
-
-// GetProcAddress gives every function one type; the caller names the real one.
-template <class T>
-T SystemFunction(LPCSTR lpszDll, HMODULE* phModule, LPCSTR lpszName)
-{
-    return reinterpret_cast<T>(reinterpret_cast<void*>(SystemProc(lpszDll, phModule, lpszName)));
-}
 
 HMODULE g_hComdlg32;
 HMODULE g_hShell32;
