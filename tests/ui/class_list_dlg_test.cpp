@@ -549,13 +549,6 @@ std::vector<uint8_t> ShiftedByTwo(const std::vector<uint8_t>& bytes)
     return shifted;
 }
 
-std::vector<size_t> Shifted(std::vector<size_t> offsets)
-{
-    for (size_t& o : offsets)
-        o += 2;
-    return offsets;
-}
-
 const char kChanged[] = "ERROR:3EE  Another program changed CLASSLIST.BGL since it was listed; nothing was changed.\n";
 
 TEST_F(ClassListDlgTest, UpdateAndDefaultOnAFileAnotherProgramRewroteStoreNothingAndListItAnew)
@@ -594,24 +587,36 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultOnAFileAnotherProgramRewroteStoreNothin
     EXPECT_EQ(ReadFileBytes(backup), shifted);
     EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
 
-    // Default, after another rewrite: nothing changes.
+    // Update with the backup made: the stores themselves refuse.
     ASSERT_TRUE(RewriteInPlace(game, list.bytes));
-    ui.Click(IDC_DEFAULT);
+    ui.ClickCheckBox(1);
+    ui.Sync();
+    ChooseSurfaceType(ui, CONCRETE);
+    ui.Click(IDC_UPDATE);
     seen = ui.WaitForMessageBox();
     ui.Sync();
     EXPECT_EQ(seen.text, kChanged);
     EXPECT_EQ(game.ReadClassList(), list.bytes);
+    EXPECT_EQ(ReadFileBytes(backup), shifted);
+
+    // Default, after another rewrite: nothing changes.
+    ASSERT_TRUE(RewriteInPlace(game, shifted));
+    ui.Click(IDC_DEFAULT);
+    seen = ui.WaitForMessageBox();
+    ui.Sync();
+    EXPECT_EQ(seen.text, kChanged);
+    EXPECT_EQ(game.ReadClassList(), shifted);
     EXPECT_EQ(ui.Line(1), "  1 [1] CITY001.BMP Type= City");
 
     // Another Turfwise's surface types meanwhile are no conflict.
-    const std::vector<uint8_t> other = WithSurfaceType(list.bytes, {list.classes[3]}, SHORT_GRASS);
+    const std::vector<uint8_t> other = WithSurfaceType(shifted, {list.classes[3] + 2}, SHORT_GRASS);
     ASSERT_TRUE(RewriteInPlace(game, other));
     ui.ClickCheckBox(0);
     ui.Sync();
     ChooseSurfaceType(ui, CONCRETE);
     ui.Click(IDC_UPDATE);
     ui.Sync();
-    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(other, {list.classes[0]}, CONCRETE));
+    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(other, {list.classes[0] + 2}, CONCRETE));
     EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
 }
 
@@ -1035,11 +1040,19 @@ TEST_F(ClassListDlgTest, FailedRescanAfterDefaultKeepsTheListAndReports)
 // shows the file as it is.
 TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChangeNothing)
 {
-    ClassList list = UseClassList({WATER, CITY, FOREST});
+    UseClassList({WATER, CITY, FOREST});
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
     ui.Click(IDC_SHOW_ALL);
     ui.Sync();
+    // A first edit makes the backup, so the fault below meets the stores.
+    ui.ClickCheckBox(1);
+    ChooseSurfaceType(ui, GRASS);
+    ui.Click(IDC_UPDATE);
+    ui.Sync();
+    ASSERT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
+    const std::vector<uint8_t> before = game.ReadClassList();
+
     ui.ClickCheckBox(0);
     ui.ClickCheckBox(2);
     ui.Sync();
@@ -1052,7 +1065,7 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChan
     EXPECT_EQ(error.caption, "Turfwise");
     EXPECT_EQ(error.text, "ERROR:70  Updating CLASSLIST.BGL\n0 of the 2 ticked classes, the first in the list, "
                           "were changed; the others are as they were.\n");
-    EXPECT_EQ(game.ReadClassList(), list.bytes);
+    EXPECT_EQ(game.ReadClassList(), before);
     EXPECT_EQ(ui.LineCount(), 3);
     EXPECT_TRUE(ui.TickedLines().empty());
     EXPECT_NE(ui.Text(IDC_STATUS), "Classlist updated.");
@@ -1063,7 +1076,7 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChan
     ui.Sync();
     EXPECT_EQ(error.text, "ERROR:70  Resetting CLASSLIST.BGL\n0 classes, the first in the file, were reset; the "
                           "others are as they were.\n");
-    EXPECT_EQ(game.ReadClassList(), list.bytes);
+    EXPECT_EQ(game.ReadClassList(), before);
     EXPECT_NE(ui.Text(IDC_STATUS), "Classlist reset to default surface types.");
     EXPECT_EQ(ui.dlg->m_bModified, 1);
 }
