@@ -68,7 +68,7 @@ for exe in Turfwise.exe Turfwise64.exe turfwise-cli.exe turfwise-cli; do
 done
 [ $over = 0 ] || exit 1
 
-sed -e "s/@VERSION@/$version/" -e 's/$/\r/' res/package-readme.txt >"$stage/README.txt"
+sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' res/package-readme.txt >"$stage/README.txt"
 # One date for every entry: the same sources give the same archive.
 touch -d "@$(git log -1 --format=%ct 2>/dev/null || echo 0)" "$stage"/*
 

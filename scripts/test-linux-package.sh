@@ -51,7 +51,7 @@ textured_class() {   # NUMBER TYPE NAME ENTRIES
 # Four classes behind a 64-byte header record: two as the game ships them, a
 # negative class number with a name beyond ASCII, a code with no name.
 # Writes where each class's surface type lies to FILE.types.
-write_class_list() {   # FILE
+make_class_list() {   # FILE
     local file=$1 LC_ALL=C
     {
         printf '\x01\x00'; zeros 56; bytes 64 4; zeros 2
@@ -65,6 +65,10 @@ write_class_list() {   # FILE
     done
     printf '\x00\x00' >>"$file"
 }
+
+# Made once; each case takes a copy.
+make_class_list "$out/classlist.bgl"
+write_class_list() { cp "$out/classlist.bgl" "$1"; }
 
 listing() {
     cat <<'LIST'
@@ -117,10 +121,10 @@ expect() {   # WHAT STATUS EXPECTED: $rc and $ran after a run
 }
 
 case_() {   # NAME FUNCTION
-    local state=fail
+    local state=fail start=$SECONDS
     echo "== linux package: $1"
     if ("$2" && [ $bad = 0 ]); then state=run; fi
-    [ $state = run ] && echo "   passed" || echo "   FAILED"
+    [ $state = run ] && echo "   passed ($((SECONDS - start)) s)" || echo "   FAILED"
     printf '<testcase name="%s" status="%s">\n' "$1" $state >>"$junit"
 }
 
@@ -197,8 +201,7 @@ wine_prefix() {
 set_and_restore() {
     local dir=$out/edit file original types
     mkdir -p "$dir"
-    write_class_list "$out/original.bgl"
-    original=$out/original.bgl file=$dir/CLASSLIST.BGL
+    original=$out/classlist.bgl file=$dir/CLASSLIST.BGL
     cp "$original" "$file"
     mapfile -t types <"$original.types"
     run "$cli" set Forest --class 1 --position 3 --file "$file"
