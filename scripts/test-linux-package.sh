@@ -68,7 +68,7 @@ make_class_list() {   # FILE
 
 # Made once; each case takes a copy.
 make_class_list "$out/classlist.bgl"
-write_class_list() { cp "$out/classlist.bgl" "$1"; }
+copy_class_list() { cp "$out/classlist.bgl" "$1"; }
 
 listing() {
     cat <<'LIST'
@@ -99,12 +99,12 @@ WINE REGISTRY Version 2
 #time=1d9c0a1b2c3d4e5
 "PATH"="C:\\Program Files\\Microsoft Games\\Combat Flight Simulator"
 REG
-    write_class_list "$prefix/drive_c/$game/Scenery/All/Scenery/CLASSLIST.BGL"
+    copy_class_list "$prefix/drive_c/$game/Scenery/All/Scenery/CLASSLIST.BGL"
 }
 
 # --- running the cases --------------------------------------------------------------
 
-# A case fails at its first complaint, or when anything it calls does.
+# A case fails when it complains at all, or returns non-zero.
 bad=0
 fail() { echo "  $*"; bad=1; return 1; }
 
@@ -175,7 +175,7 @@ chroot_alone() {
 list_exactly() {
     local dir=$out/chroot-list
     mkdir -p "$dir" && cp "$cli" "$dir/"
-    write_class_list "$dir/CLASSLIST.BGL"
+    copy_class_list "$dir/CLASSLIST.BGL"
     local before
     before=$(md5sum <"$dir/CLASSLIST.BGL")
     run in_chroot "$dir" /turfwise-cli list --file /CLASSLIST.BGL
@@ -249,7 +249,7 @@ deb_program() {
     dpkg-deb -x "$deb" "$dir" || return 1
     run "$dir/usr/bin/turfwise-cli" --version
     expect "--version" 0 "turfwise-cli $version" || return 1
-    write_class_list "$out/deb.bgl"
+    copy_class_list "$out/deb.bgl"
     run "$dir/usr/bin/turfwise-cli" list --file "$out/deb.bgl"
     expect "list" 0 "$(listing)" || return 1
     zcat "$dir/usr/share/man/man1/turfwise-cli.1.gz" | cmp -s - "$tree/turfwise-cli.1" &&
@@ -315,10 +315,6 @@ completion() {
         sed 's/^ *//; /^$/d; s/ /-/g' | tr 'A-Z' 'a-z' | LC_ALL=C sort | tr '\n' ' ')
     got=$(complete_words set '')
     [ "$got" = "$types" ] || fail "'set' offers '$got'; --help names '$types'" || return 1
-    got=$(complete_words '')
-    [ "$got" = "list reset restore set " ] || fail "the commands offered: '$got'" || return 1
-    got=$(complete_words list --j)
-    [ "$got" = "--json " ] || fail "'list --j' completes to '$got'" || return 1
     # Files and folders, names with blanks included.
     local dir=$out/completion
     mkdir -p "$dir/game folder" && : >"$dir/CLASSLIST copy.BGL"
