@@ -22,6 +22,7 @@ declare -A budget=(
     [Turfwise.exe]=$((256 * 1024))
     [Turfwise64.exe]=$((256 * 1024))
     [turfwise-cli.exe]=$((1024 * 1024))
+    # Static: glibc and libstdc++ take 0.85 MB of it.
     [turfwise-cli]=$((1536 * 1024))
 )
 declare -A map=(
@@ -32,7 +33,6 @@ declare -A map=(
 )
 # The .deb's Maintainer, also its changelog's and its copyright's contact.
 maintainer='Kelvane <turfwise@kelvane.example>'
-
 
 for preset in windows-release windows64-release; do
     echo "== $preset"
@@ -70,7 +70,8 @@ done
 
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' res/package-readme.txt >"$stage/README.txt"
 # One date for every entry: the same sources give the same archive.
-touch -d "@$(git log -1 --format=%ct 2>/dev/null || echo 0)" "$stage"/*
+epoch=$(git log -1 --format=%ct 2>/dev/null || echo 0)
+touch -d "@$epoch" "$stage"/*
 
 mkdir -p dist
 zip=dist/turfwise-$version-windows.zip
@@ -78,8 +79,9 @@ rm -f "$zip"
 (cd "$stage" && zip -q -X -9 "$root/$zip" Turfwise.exe Turfwise64.exe turfwise-cli.exe README.txt)
 echo "Package: $zip ($(stat -c %s "$zip") bytes)"
 
-# The Linux tarball: one folder, to unpack anywhere.
-epoch=$(git log -1 --format=%ct 2>/dev/null || echo 0)
+# The Linux tarball: one folder, to unpack anywhere. Modes as Debian wants
+# them, whatever the caller's umask.
+umask 022
 subst=(-e "s/@VERSION@/$version/g" -e "s/@MAINTAINER@/$maintainer/g"
        -e "s/@DATE@/$(date -u -d "@$epoch" +%Y-%m-%d)/g" -e "s/@CHANGELOG_DATE@/$(date -u -d "@$epoch" -R)/g")
 name=turfwise-cli-$version
@@ -89,7 +91,6 @@ install -m 0755 "$stage/turfwise-cli" "$tree/turfwise-cli"
 sed "${subst[@]}" res/linux/turfwise-cli.1 >"$tree/turfwise-cli.1"
 sed "${subst[@]}" res/linux/README.txt >"$tree/README.txt"
 cp res/linux/turfwise-cli.bash-completion "$tree/"
-chmod 0644 "$tree"/turfwise-cli.1 "$tree"/README.txt "$tree"/turfwise-cli.bash-completion
 tarball=dist/$name-linux-x86_64.tar.gz
 tar -C "$stage/linux" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$epoch" -cf - "$name" |
     gzip -9n >"$tarball"
@@ -107,11 +108,9 @@ install -m 0644 res/linux/turfwise-cli.bash-completion "$deb/usr/share/bash-comp
 sed "${subst[@]}" res/linux/copyright >"$doc/copyright"
 sed "${subst[@]}" res/linux/changelog | gzip -9n >"$doc/changelog.gz"
 install -m 0644 res/linux/lintian-overrides "$deb/usr/share/lintian/overrides/turfwise-cli"
-chmod 0644 "$deb"/usr/share/man/man1/* "$doc"/*
 sed "${subst[@]}" -e "s/@INSTALLED_SIZE@/$(du -sk --apparent-size "$deb/usr" | cut -f1)/" \
     res/linux/control >"$deb/DEBIAN/control"
 (cd "$deb" && find usr -type f | LC_ALL=C sort | xargs md5sum) >"$deb/DEBIAN/md5sums"
-chmod 0644 "$deb/DEBIAN"/*
 find "$deb" -exec touch -h -d "@$epoch" {} +
 debfile=dist/turfwise-cli_${version}_amd64.deb
 rm -f "$debfile"
