@@ -3,6 +3,10 @@
 # the release builds differ only in the thread model (CMakePresets.json).
 
 if(NOT WIN32)
+  # The static Linux program is the package's too: a link map for scripts/sizes.sh.
+  if(TURFWISE_STATIC)
+    target_link_options(turfwise-cli PRIVATE -Wl,-Map,${CMAKE_BINARY_DIR}/cli/turfwise-cli.map)
+  endif()
   return()
 endif()
 

@@ -41,7 +41,8 @@ kernel_runs_32bit() {
 
 packages=(cmake make g++ clang libclang-rt-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 fonts-wine
-          xvfb xauth imagemagick nlohmann-json3-dev zip)
+          xvfb xauth imagemagick nlohmann-json3-dev zip
+          groff-base lintian)
 emulate=0
 if kernel_runs_32bit; then
     packages+=(wine32:i386)

@@ -191,7 +191,8 @@ static_checks() {
     add_summary $suite $passed $failed 0
 }
 
-# The release package, and the end-to-end tests on the programs it ships.
+# The release package, and the end-to-end tests on the programs it ships:
+# the Windows ones under Wine, the Linux downloads as they are.
 package_tests() {
     echo "== package"
     if ! "$here/package.sh" >build/package.log 2>&1; then
@@ -211,6 +212,8 @@ package_tests() {
         summary+=("package-programs-i686: skipped ($(no_32bit_reason))")
     fi
     report package-programs-x86_64 "$out" "$out/junit-win64.xml"
+    "$here/test-linux-package.sh" "$root/build/package-tests-linux"
+    report package-linux "$root/build/package-tests-linux" "$root/build/package-tests-linux/junit-linux.xml"
 }
 
 fuzz_run() {
