@@ -14,6 +14,7 @@
 
 #include "data/byte_order.h"
 #include "data/class_list_file.h"
+#include "data/class_listing.h"
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
 
@@ -169,6 +170,59 @@ inline void CheckEdits(ClassListFile& file, const std::vector<uint8_t>& before)
     CheckEdited(file, before, types, scanResult, scanError);
 }
 
+// The stores through a listing: on the file as listed they change what the
+// plain ones do; with one byte changed outside the surface types, as another
+// program might, they refuse and change nothing.
+inline void CheckListedEdits(ClassListFile& file, const std::vector<uint8_t>& before)
+{
+    if (before.empty())
+        return;   // no view to list
+    SetLastError(0);
+    const int scanResult = ScanClassList(&file);
+    const DWORD scanError = GetLastError();
+    const SurfaceType kCode = 1;   // any code that is not Water
+    static ClassListing listing;
+    Expect(ListClasses(&file, &listing) == 1 && listing.count == file.classCount, "listing of a readable view");
+    const DWORD count = file.classCount;
+    std::vector<SurfaceType> types(count);
+    std::vector<bool> surfaceByte(before.size(), false);
+    for (DWORD i = 0; i < count; ++i) {
+        types[i] = listing.classes[i].surfaceType;
+        surfaceByte[listing.classes[i].offset + CLASS_SURFACE_TYPE_OFS] = true;
+        surfaceByte[listing.classes[i].offset + CLASS_SURFACE_TYPE_OFS + 1] = true;
+    }
+    std::vector<BYTE*> ticked;
+    for (DWORD i = 1; i < count; i += 2) {
+        ticked.push_back(file.classRecords[i]);
+        types[i] = kCode;
+    }
+    if (!ticked.empty()) {
+        // Another program's change, in a byte the input picks (its last),
+        // so that it lands in records and in what they point to alike.
+        size_t at = before.back() * before.size() / 256;
+        while (at < before.size() && surfaceByte[at])
+            ++at;
+        if (at < before.size()) {
+            file.view[at] ^= 0x01;
+            DWORD stored = 99;
+            SetLastError(0);
+            const int result = ApplyListedSurfaceType(&listing, kCode, ticked.data(),
+                                                      static_cast<DWORD>(ticked.size()), &stored);
+            Expect(result == 0 && stored == 0 && GetLastError() == ERROR_FILE_INVALID,
+                   "a store into a changed file was not refused as 1006");
+            file.view[at] ^= 0x01;
+            Expect(std::memcmp(before.data(), file.view, before.size()) == 0, "a refused store changed the file");
+        }
+    }
+    DWORD stored = 0;
+    Expect(ApplyListedSurfaceType(&listing, kCode, ticked.data(), static_cast<DWORD>(ticked.size()),
+                                  &stored) == 1 && stored == ticked.size(),
+           "a listed store on the file as listed failed");
+    CheckEdited(file, before, types, scanResult, scanError);
+    if (!before.empty())
+        std::memcpy(file.view, before.data(), before.size());
+}
+
 } // namespace texture_fuzz
 
 // `file` is g_classListFile, freshly scanned, its view a private copy that
@@ -181,5 +235,6 @@ inline void CheckTextureClasses(ClassListFile* file)
     texture_fuzz::CheckEdits(*file, before);
     if (!before.empty())
         std::memcpy(file->view, before.data(), before.size());
+    texture_fuzz::CheckListedEdits(*file, before);
     ScanClassList(file);
 }
