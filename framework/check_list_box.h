@@ -8,6 +8,8 @@
 
 #include "framework/controls.h"
 
+class CCheckListBoxAccessible;
+
 // WM_COMMAND notification code sent to the parent after every toggle.
 #define CLBN_CHKCHANGE 40
 
@@ -24,6 +26,7 @@ public:
     virtual void MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct);
 
 protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PreSubclassWindow() override;
     void PostNcDestroy() override;
 
@@ -49,6 +52,13 @@ private:
     void ToggleCheck(int nIndex, bool bSelection);
     void InvalidateCheck(int nIndex);
     void NotifyCheckChange();
+
+    // For screen readers (check_list_box_accessible.cpp).
+    friend class CCheckListBoxAccessible;
+    void NotifyStateChange(int nIndex);
+    // The default action of line nIndex: that line alone, as a click on its box notifies.
+    void ToggleFromReader(int nIndex);
+    CCheckListBoxAccessible* m_pAccessible = nullptr;  // made at a reader's first question
 
     std::vector<unsigned char> m_checks;
     int m_nDpi = 96;  // the screen's, read when the list is attached: its box and margins scale with it

@@ -1,0 +1,351 @@
+// CCheckListBox as a screen reader in the same process sees it: the object
+// that AccessibleObjectFromWindow gives for the list, asked line by line, and
+// the events a WinEvent hook receives while the list is clicked and typed at.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleacc.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "framework/afxwin.h"
+#include "tests/framework/dialog_script.h"
+#include "tests/framework/test_dialogs.h"
+
+namespace {
+
+class CAccessibleListDlg : public CDialog {
+public:
+    CAccessibleListDlg() : CDialog(IDD_FW_CHECKLIST) {}
+
+    CCheckListBox m_list;
+    int m_nCheckChanges = 0;
+
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        for (const char* text : {"a0", "a1", "a2", "a3", "a4", "a5"})
+            m_list.AddString(text);
+        return TRUE;
+    }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_COMMAND && LOWORD(wParam) == IDC_FW_LIST && HIWORD(wParam) == CLBN_CHKCHANGE)
+            ++m_nCheckChanges;
+        return CDialog::WindowProc(message, wParam, lParam);
+    }
+
+    void Select(std::initializer_list<int> lines, int nCaret)
+    {
+        m_list.SetSel(-1, FALSE);
+        for (int i : lines)
+            m_list.SetSel(i, TRUE);
+        m_list.SendMessage(LB_SETCARETINDEX, nCaret, FALSE);
+    }
+
+    std::set<int> Checked() const
+    {
+        std::set<int> checked;
+        for (int i = 0; i < m_list.GetCount(); ++i)
+            if (m_list.GetCheck(i))
+                checked.insert(i);
+        return checked;
+    }
+
+    int LineY(int i) const { return i * m_list.GetItemHeight(0) + m_list.GetItemHeight(0) / 2; }
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_FW_LIST, m_list); }
+};
+
+using CScriptedListDlg = ScriptedDialog<CAccessibleListDlg>;
+
+class ComApartment {
+public:
+    ComApartment() { ::CoInitialize(nullptr); }
+    ~ComApartment() { ::CoUninitialize(); }
+};
+
+// The list's object as a reader gets it, released at the end of the scope.
+class ListObject {
+public:
+    explicit ListObject(HWND hList)
+    {
+        m_hr = ::AccessibleObjectFromWindow(hList, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&m_pAcc));
+    }
+    ~ListObject()
+    {
+        if (m_pAcc != nullptr)
+            m_pAcc->Release();
+    }
+    ListObject(const ListObject&) = delete;
+    ListObject& operator=(const ListObject&) = delete;
+
+    IAccessible* operator->() const { return m_pAcc; }
+    IAccessible* get() const { return m_pAcc; }
+    HRESULT hr() const { return m_hr; }
+
+private:
+    IAccessible* m_pAcc = nullptr;
+    HRESULT m_hr = E_FAIL;
+};
+
+VARIANT Child(LONG id)
+{
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+std::string Narrow(BSTR bstr)
+{
+    std::string text;
+    for (UINT i = 0; bstr != nullptr && i < ::SysStringLen(bstr); ++i)
+        text += static_cast<char>(bstr[i]);
+    ::SysFreeString(bstr);
+    return text;
+}
+
+std::string Name(IAccessible* pAcc, LONG id)
+{
+    BSTR bstr = nullptr;
+    const HRESULT hr = pAcc->get_accName(Child(id), &bstr);
+    return hr == S_OK ? Narrow(bstr) : "<hr " + std::to_string(hr) + ">";
+}
+
+std::string DefaultAction(IAccessible* pAcc, LONG id)
+{
+    BSTR bstr = nullptr;
+    const HRESULT hr = pAcc->get_accDefaultAction(Child(id), &bstr);
+    return hr == S_OK ? Narrow(bstr) : "<hr " + std::to_string(hr) + ">";
+}
+
+LONG Role(IAccessible* pAcc, LONG id)
+{
+    VARIANT v;
+    ::VariantInit(&v);
+    return pAcc->get_accRole(Child(id), &v) == S_OK && v.vt == VT_I4 ? v.lVal : -1;
+}
+
+LONG State(IAccessible* pAcc, LONG id)
+{
+    VARIANT v;
+    ::VariantInit(&v);
+    return pAcc->get_accState(Child(id), &v) == S_OK && v.vt == VT_I4 ? v.lVal : -1;
+}
+
+// The child ids in a focus or selection answer: none, one, or an enumeration.
+std::vector<LONG> Children(VARIANT v)
+{
+    std::vector<LONG> ids;
+    if (v.vt == VT_I4) {
+        ids.push_back(v.lVal);
+    } else if (v.vt == VT_UNKNOWN) {
+        IEnumVARIANT* pEnum = nullptr;
+        if (v.punkVal->QueryInterface(__uuidof(IEnumVARIANT), reinterpret_cast<void**>(&pEnum)) == S_OK) {
+            VARIANT item;
+            ULONG nGot = 0;
+            while (pEnum->Next(1, &item, &nGot) == S_OK && nGot == 1)
+                ids.push_back(item.vt == VT_I4 ? item.lVal : -1);
+            pEnum->Release();
+        }
+    }
+    ::VariantClear(&v);
+    return ids;
+}
+
+const LONG kLineStates = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_MULTISELECTABLE |
+                         STATE_SYSTEM_EXTSELECTABLE;
+
+TEST(CheckListBoxAccessible, EveryLineIsACheckButtonNamedAfterItsText)
+{
+    ComApartment com;
+    CScriptedListDlg dlg;
+    dlg.Then([&] {
+        ListObject acc(dlg.m_list.m_hWnd);
+        ASSERT_EQ(S_OK, acc.hr());
+        long nCount = 0;
+        EXPECT_EQ(S_OK, acc->get_accChildCount(&nCount));
+        EXPECT_EQ(6, nCount);
+        for (LONG id = 1; id <= 6; ++id) {
+            EXPECT_EQ("a" + std::to_string(id - 1), Name(acc.get(), id));
+            EXPECT_EQ(ROLE_SYSTEM_CHECKBUTTON, Role(acc.get(), id));
+        }
+        // The list itself is the system's object, not one of the lines.
+        EXPECT_NE(ROLE_SYSTEM_CHECKBUTTON, Role(acc.get(), CHILDID_SELF));
+        BSTR bstr = nullptr;
+        EXPECT_EQ(E_INVALIDARG, acc->get_accName(Child(7), &bstr));
+        EXPECT_EQ(E_INVALIDARG, acc->get_accName(Child(-5), &bstr));
+        // Lines come and go with the list's own messages.
+        dlg.m_list.InsertString(0, "first");
+        EXPECT_EQ(S_OK, acc->get_accChildCount(&nCount));
+        EXPECT_EQ(7, nCount);
+        EXPECT_EQ("first", Name(acc.get(), 1));
+        EXPECT_EQ("a5", Name(acc.get(), 7));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxAccessible, StatesFocusAndSelectionFollowTicksSelectionAndCaret)
+{
+    ComApartment com;
+    CScriptedListDlg dlg;
+    dlg.Then([&] {
+        ListObject acc(dlg.m_list.m_hWnd);
+        ASSERT_EQ(S_OK, acc.hr());
+        dlg.m_list.SetFocus();
+        ASSERT_EQ(dlg.m_list.m_hWnd, ::GetFocus());
+        dlg.Select({1, 3}, 3);
+        dlg.m_list.SetCheck(1, 1);
+        dlg.m_list.SetCheck(4, 1);
+        EXPECT_EQ(kLineStates, State(acc.get(), 1));
+        EXPECT_EQ(kLineStates | STATE_SYSTEM_SELECTED | STATE_SYSTEM_CHECKED, State(acc.get(), 2));
+        EXPECT_EQ(kLineStates | STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED, State(acc.get(), 4));
+        EXPECT_EQ(kLineStates | STATE_SYSTEM_CHECKED, State(acc.get(), 5));
+        EXPECT_EQ("Uncheck", DefaultAction(acc.get(), 2));
+        EXPECT_EQ("Check", DefaultAction(acc.get(), 4));
+
+        VARIANT v;
+        ::VariantInit(&v);
+        EXPECT_EQ(S_OK, acc->get_accFocus(&v));
+        EXPECT_EQ(std::vector<LONG>{4}, Children(v));
+        EXPECT_EQ(S_OK, acc->get_accSelection(&v));
+        EXPECT_EQ((std::vector<LONG>{2, 4}), Children(v));
+        dlg.Select({5}, 5);
+        EXPECT_EQ(S_OK, acc->get_accSelection(&v));
+        EXPECT_EQ(std::vector<LONG>{6}, Children(v));
+        dlg.Select({}, 0);
+        EXPECT_EQ(S_FALSE, acc->get_accSelection(&v));
+        EXPECT_EQ(std::vector<LONG>{}, Children(v));
+
+        // Without the keyboard focus no line is focused.
+        ::SetFocus(::GetDlgItem(dlg.m_hWnd, IDOK));
+        EXPECT_EQ(kLineStates, State(acc.get(), 1));
+        EXPECT_EQ(S_FALSE, acc->get_accFocus(&v));
+        EXPECT_EQ(std::vector<LONG>{}, Children(v));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxAccessible, DefaultActionTogglesThatLineAloneAndNotifiesTheParent)
+{
+    ComApartment com;
+    CScriptedListDlg dlg;
+    ListObject* pAcc = nullptr;
+    dlg.Then([&] {
+        pAcc = new ListObject(dlg.m_list.m_hWnd);
+        ASSERT_EQ(S_OK, pAcc->hr());
+        dlg.Select({1, 3}, 3);
+        EXPECT_EQ(S_OK, (*pAcc)->accDoDefaultAction(Child(2)));
+        EXPECT_EQ(std::set<int>{1}, dlg.Checked());
+        EXPECT_EQ(1, dlg.m_nCheckChanges);
+        EXPECT_EQ(S_OK, (*pAcc)->accDoDefaultAction(Child(2)));
+        EXPECT_EQ(std::set<int>{}, dlg.Checked());
+        EXPECT_EQ(S_OK, (*pAcc)->accDoDefaultAction(Child(6)));
+        EXPECT_EQ(std::set<int>{5}, dlg.Checked());
+        EXPECT_EQ(3, dlg.m_nCheckChanges);
+        EXPECT_EQ(E_INVALIDARG, (*pAcc)->accDoDefaultAction(Child(7)));
+        EXPECT_EQ(3, dlg.m_nCheckChanges);
+        // The selection is the user's: the action leaves it alone.
+        EXPECT_EQ(2, dlg.m_list.GetSelCount());
+        EXPECT_GT(dlg.m_list.GetSel(1), 0);
+        EXPECT_GT(dlg.m_list.GetSel(3), 0);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    // A reader may hold the object after the window has gone: it answers nothing then.
+    ASSERT_NE(nullptr, pAcc);
+    long nCount = 99;
+    EXPECT_TRUE(FAILED((*pAcc)->get_accChildCount(&nCount)));
+    EXPECT_TRUE(FAILED((*pAcc)->accDoDefaultAction(Child(1))));
+    delete pAcc;
+}
+
+TEST(CheckListBoxAccessible, LocationIsTheLinesRectangleOnTheScreenAndHitTestFindsIt)
+{
+    ComApartment com;
+    CScriptedListDlg dlg;
+    dlg.Then([&] {
+        ListObject acc(dlg.m_list.m_hWnd);
+        ASSERT_EQ(S_OK, acc.hr());
+        for (LONG id : {1, 4}) {
+            RECT r = {};
+            ASSERT_NE(LB_ERR, dlg.m_list.GetItemRect(id - 1, &r));
+            ::MapWindowPoints(dlg.m_list.m_hWnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+            long x = 0, y = 0, cx = 0, cy = 0;
+            EXPECT_EQ(S_OK, acc->accLocation(&x, &y, &cx, &cy, Child(id)));
+            EXPECT_EQ((std::vector<long>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                      (std::vector<long>{x, y, cx, cy}));
+            VARIANT v;
+            ::VariantInit(&v);
+            EXPECT_EQ(S_OK, acc->accHitTest(x + cx / 2, y + cy / 2, &v));
+            EXPECT_EQ(std::vector<LONG>{id}, Children(v));
+        }
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+// The state-change events of one window, from an out-of-context hook.
+class StateChanges {
+public:
+    explicit StateChanges(HWND hWnd)
+    {
+        s_hWnd = hWnd;
+        s_children.clear();
+        m_hHook = ::SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, Hook,
+                                    ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    }
+    ~StateChanges() { ::UnhookWinEvent(m_hHook); }
+    bool Installed() const { return m_hHook != nullptr; }
+    // The child ids seen so far, once the events queued for this thread have come.
+    std::vector<LONG> Seen()
+    {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE))
+            break;
+        return s_children;
+    }
+
+private:
+    static void CALLBACK Hook(HWINEVENTHOOK, DWORD, HWND hWnd, LONG idObject, LONG idChild, DWORD, DWORD)
+    {
+        if (hWnd == s_hWnd)
+            s_children.push_back(idObject == OBJID_CLIENT ? idChild : -1000 + idObject);
+    }
+    static inline HWND s_hWnd = nullptr;
+    static inline std::vector<LONG> s_children;
+    HWINEVENTHOOK m_hHook;
+};
+
+TEST(CheckListBoxAccessible, EveryChangeOfATickFiresAStateChangeOfItsLine)
+{
+    CScriptedListDlg dlg;
+    StateChanges* pEvents = nullptr;
+    dlg.Then([&] {
+        pEvents = new StateChanges(dlg.m_list.m_hWnd);
+        ASSERT_TRUE(pEvents->Installed());
+        PostClick(dlg.m_list.m_hWnd, 6, dlg.LineY(2));  // a click on the box
+    });
+    dlg.Then([&] {
+        EXPECT_EQ(std::vector<LONG>{3}, pEvents->Seen());
+        dlg.Select({0, 4}, 4);
+        PostKey(dlg.m_list.m_hWnd, VK_SPACE);  // both selected lines
+    });
+    dlg.Then([&] {
+        EXPECT_EQ((std::vector<LONG>{3, 5, 1}), pEvents->Seen());
+        // Setting a line to the state it has changes nothing and says nothing.
+        dlg.m_list.SetCheck(0, 1);
+        dlg.m_list.SetCheck(1, 0);
+        dlg.m_list.SetCheck(5, 1);
+    });
+    dlg.Then([&] { EXPECT_EQ((std::vector<LONG>{3, 5, 1, 6}), pEvents->Seen()); });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    delete pEvents;
+}
+
+}  // namespace
