@@ -59,6 +59,7 @@ private:
     // The default action of line nIndex: that line alone, as a click on its box notifies.
     void ToggleFromReader(int nIndex);
     CCheckListBoxAccessible* m_pAccessible = nullptr;  // made at a reader's first question
+    int m_nSelectionWatch = 0;                         // messages being watched for selection changes
 
     std::vector<unsigned char> m_checks;
     int m_nDpi = 96;  // the screen's, read when the list is attached: its box and margins scale with it

@@ -1,5 +1,7 @@
 #include "framework/check_list_box_accessible.h"
 
+#include <algorithm>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -563,6 +565,69 @@ STDMETHODIMP CCheckListBoxAccessible::put_accValue(VARIANT, BSTR) { return E_NOT
 
 // --- the list's side -----------------------------------------------------------------
 
+namespace {
+
+// Windows' list box tells readers of its caret and selection itself; Wine's
+// (8.0) tells them nothing, so there the list does it.
+bool ListBoxReportsSelection()
+{
+    static const bool bWine = ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return !bWine;
+}
+
+// Messages after which the caret or the selection may have moved.
+bool MayMoveSelection(UINT message)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_MOUSEMOVE:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_TIMER:  // the list scrolls and selects on its own while the mouse is dragged past its edge
+    case WM_SETFOCUS:
+    case LB_SETSEL:
+    case LB_SETCURSEL:
+    case LB_SELITEMRANGE:
+    case LB_SELITEMRANGEEX:
+    case LB_SETCARETINDEX:
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct SelectionSeen {
+    int nCaret;
+    std::vector<int> selected;
+};
+
+SelectionSeen SeeSelection(HWND hWnd)
+{
+    return {static_cast<int>(::SendMessageA(hWnd, LB_GETCARETINDEX, 0, 0)), SelectedLines(hWnd)};
+}
+
+// The events a reader expects when the selection went from one set of lines to another.
+void NotifySelection(HWND hWnd, const std::vector<int>& before, const std::vector<int>& after)
+{
+    if (before == after)
+        return;
+    std::vector<int> added, removed;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(removed));
+    if (added.size() == 1 && removed.empty() && !before.empty())
+        ::NotifyWinEvent(EVENT_OBJECT_SELECTIONADD, hWnd, OBJID_CLIENT, added[0] + 1);
+    else if (removed.size() == 1 && added.empty())
+        ::NotifyWinEvent(EVENT_OBJECT_SELECTIONREMOVE, hWnd, OBJID_CLIENT, removed[0] + 1);
+    else if (after.size() == 1)
+        ::NotifyWinEvent(EVENT_OBJECT_SELECTION, hWnd, OBJID_CLIENT, after[0] + 1);
+    else
+        ::NotifyWinEvent(EVENT_OBJECT_SELECTIONWITHIN, hWnd, OBJID_CLIENT, CHILDID_SELF);
+}
+
+}  // namespace
+
 LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
@@ -571,7 +636,26 @@ LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_pAccessible != nullptr)
             return m_pAccessible->Answer(wParam);
     }
+    // Watched only once a reader has asked, and once per message however
+    // many list box messages its handling sends.
+    const bool bWatch = m_pAccessible != nullptr && m_nSelectionWatch == 0 && MayMoveSelection(message) &&
+                        !ListBoxReportsSelection();
+    SelectionSeen before;
+    if (bWatch) {
+        before = SeeSelection(m_hWnd);
+        ++m_nSelectionWatch;
+    }
     const LRESULT lResult = CListBox::WindowProc(message, wParam, lParam);
+    if (bWatch) {
+        --m_nSelectionWatch;
+        if (m_hWnd != nullptr) {
+            const SelectionSeen after = SeeSelection(m_hWnd);
+            NotifySelection(m_hWnd, before.selected, after.selected);
+            if ((after.nCaret != before.nCaret || message == WM_SETFOCUS) && after.nCaret >= 0 &&
+                ::GetFocus() == m_hWnd)
+                ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_hWnd, OBJID_CLIENT, after.nCaret + 1);
+        }
+    }
     if (message == WM_NCDESTROY && m_pAccessible != nullptr) {
         m_pAccessible->Disconnect();
         m_pAccessible->Release();

@@ -290,62 +290,137 @@ TEST(CheckListBoxAccessible, LocationIsTheLinesRectangleOnTheScreenAndHitTestFin
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
-// The state-change events of one window, from an out-of-context hook.
-class StateChanges {
+// The events of one window's client area between two event numbers, from an
+// out-of-context hook: the child id for a state change, the event's name and
+// child id for the others.
+class WinEvents {
 public:
-    explicit StateChanges(HWND hWnd)
+    WinEvents(HWND hWnd, DWORD eventMin, DWORD eventMax)
     {
         s_hWnd = hWnd;
-        s_children.clear();
-        m_hHook = ::SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, Hook,
-                                    ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+        s_seen.clear();
+        m_hHook = ::SetWinEventHook(eventMin, eventMax, nullptr, Hook, ::GetCurrentProcessId(), 0,
+                                    WINEVENT_OUTOFCONTEXT);
     }
-    ~StateChanges() { ::UnhookWinEvent(m_hHook); }
+    ~WinEvents() { ::UnhookWinEvent(m_hHook); }
+    WinEvents(const WinEvents&) = delete;
+    WinEvents& operator=(const WinEvents&) = delete;
+
     bool Installed() const { return m_hHook != nullptr; }
-    // The child ids seen so far, once the events queued for this thread have come.
-    std::vector<LONG> Seen()
+    // What came since the last call, once the events queued for this thread have been delivered.
+    std::vector<std::string> Take()
     {
         MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE))
-            break;
-        return s_children;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        std::vector<std::string> seen;
+        seen.swap(s_seen);
+        return seen;
     }
 
 private:
-    static void CALLBACK Hook(HWINEVENTHOOK, DWORD, HWND hWnd, LONG idObject, LONG idChild, DWORD, DWORD)
+    static void CALLBACK Hook(HWINEVENTHOOK, DWORD event, HWND hWnd, LONG idObject, LONG idChild, DWORD, DWORD)
     {
-        if (hWnd == s_hWnd)
-            s_children.push_back(idObject == OBJID_CLIENT ? idChild : -1000 + idObject);
+        // The system's own focus event for the window, before the list's for its line.
+        if (hWnd != s_hWnd || idObject != OBJID_CLIENT || (event == EVENT_OBJECT_FOCUS && idChild == CHILDID_SELF))
+            return;
+        const char* name = event == EVENT_OBJECT_STATECHANGE      ? ""
+                           : event == EVENT_OBJECT_FOCUS           ? "focus "
+                           : event == EVENT_OBJECT_SELECTION       ? "selection "
+                           : event == EVENT_OBJECT_SELECTIONADD    ? "add "
+                           : event == EVENT_OBJECT_SELECTIONREMOVE ? "remove "
+                           : event == EVENT_OBJECT_SELECTIONWITHIN ? "within "
+                                                                   : "other ";
+        s_seen.push_back(name + std::to_string(idChild));
     }
     static inline HWND s_hWnd = nullptr;
-    static inline std::vector<LONG> s_children;
+    static inline std::vector<std::string> s_seen;
     HWINEVENTHOOK m_hHook;
 };
+
+using Events = std::vector<std::string>;
 
 TEST(CheckListBoxAccessible, EveryChangeOfATickFiresAStateChangeOfItsLine)
 {
     CScriptedListDlg dlg;
-    StateChanges* pEvents = nullptr;
+    WinEvents* pEvents = nullptr;
     dlg.Then([&] {
-        pEvents = new StateChanges(dlg.m_list.m_hWnd);
+        pEvents = new WinEvents(dlg.m_list.m_hWnd, EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE);
         ASSERT_TRUE(pEvents->Installed());
         PostClick(dlg.m_list.m_hWnd, 6, dlg.LineY(2));  // a click on the box
     });
     dlg.Then([&] {
-        EXPECT_EQ(std::vector<LONG>{3}, pEvents->Seen());
+        EXPECT_EQ(Events{"3"}, pEvents->Take());
         dlg.Select({0, 4}, 4);
-        PostKey(dlg.m_list.m_hWnd, VK_SPACE);  // both selected lines
+        PostKey(dlg.m_list.m_hWnd, VK_SPACE);  // the caret line, then the rest of the selection
     });
     dlg.Then([&] {
-        EXPECT_EQ((std::vector<LONG>{3, 5, 1}), pEvents->Seen());
+        EXPECT_EQ((Events{"5", "1"}), pEvents->Take());
         // Setting a line to the state it has changes nothing and says nothing.
         dlg.m_list.SetCheck(0, 1);
         dlg.m_list.SetCheck(1, 0);
         dlg.m_list.SetCheck(5, 1);
     });
-    dlg.Then([&] { EXPECT_EQ((std::vector<LONG>{3, 5, 1, 6}), pEvents->Seen()); });
+    dlg.Then([&] { EXPECT_EQ(Events{"6"}, pEvents->Take()); });
     EXPECT_EQ(IDOK, dlg.DoModal());
     delete pEvents;
+}
+
+TEST(CheckListBoxAccessible, ReadersHearOfTheCaretAndTheSelection)
+{
+    ComApartment com;
+    CScriptedListDlg dlg;
+    WinEvents* pEvents = nullptr;
+    ListObject* pAcc = nullptr;
+    const auto post = [&](UINT message, WPARAM keys, int nLine, int x = 60) {
+        ::PostMessageA(dlg.m_list.m_hWnd, message, keys, MAKELPARAM(x, dlg.LineY(nLine)));
+    };
+    dlg.Then([&] {
+        pAcc = new ListObject(dlg.m_list.m_hWnd);  // a reader has come
+        pEvents = new WinEvents(dlg.m_list.m_hWnd, EVENT_OBJECT_FOCUS, EVENT_OBJECT_SELECTIONWITHIN);
+        ASSERT_TRUE(pEvents->Installed());
+        dlg.Select({}, 1);
+        ::SetFocus(::GetDlgItem(dlg.m_hWnd, IDOK));
+        pEvents->Take();
+        dlg.m_list.SetFocus();
+        EXPECT_EQ(Events{"focus 2"}, pEvents->Take());
+        PostClick(dlg.m_list.m_hWnd, 60, dlg.LineY(2));
+    });
+    dlg.Then([&] {
+        EXPECT_EQ((Events{"selection 3", "focus 3"}), pEvents->Take());
+        post(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 4);
+        post(WM_LBUTTONUP, MK_CONTROL, 4);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ((Events{"add 5", "focus 5"}), pEvents->Take());
+        post(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, 2);
+        post(WM_LBUTTONUP, MK_CONTROL, 2);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ((Events{"remove 3", "focus 3"}), pEvents->Take());
+        post(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, 0);
+        post(WM_LBUTTONUP, MK_SHIFT, 0);
+    });
+    dlg.Then([&] {
+        // From the anchor (line 2) to line 0: lines 0 to 2 for line 4 alone.
+        EXPECT_EQ((Events{"within 0", "focus 1"}), pEvents->Take());
+        PostKey(dlg.m_list.m_hWnd, VK_DOWN);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ((Events{"selection 2", "focus 2"}), pEvents->Take());
+        // Ticking an unselected line with the mouse selects it too.
+        post(WM_LBUTTONDOWN, MK_LBUTTON, 3, 6);
+        post(WM_LBUTTONUP, 0, 3, 6);
+    });
+    dlg.Then([&] {
+        EXPECT_EQ((Events{"selection 4", "focus 4"}), pEvents->Take());
+        // Nothing moves: nothing said.
+        PostKey(dlg.m_list.m_hWnd, VK_SPACE);
+        dlg.m_list.SetSel(3, TRUE);
+    });
+    dlg.Then([&] { EXPECT_EQ(Events{}, pEvents->Take()); });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    delete pEvents;
+    delete pAcc;
 }
 
 }  // namespace
