@@ -19,8 +19,8 @@ namespace {
 // Roles and states as oleacc.h has them; this program does not include it,
 // so that nothing here loads oleacc.
 const long kRoleCheckButton = 0x2C;
-const unsigned long kSelected = 0x2, kFocused = 0x4, kChecked = 0x10, kFocusable = 0x100000,
-                    kSelectable = 0x200000;
+const unsigned long kSelected = 0x2, kFocused = 0x4, kChecked = 0x10, kInvisible = 0x8000, kOffscreen = 0x10000,
+                    kFocusable = 0x100000, kSelectable = 0x200000;
 
 struct ReaderLine {
     long role = -1;
@@ -184,6 +184,14 @@ protected:
         return r;
     }
 
+    static bool InView(DialogDriver& ui, int nLine)
+    {
+        RECT rcLine = {}, rcClient = {};
+        ::SendMessageA(ui.Item(IDC_CLASS_LIST), LB_GETITEMRECT, nLine, reinterpret_cast<LPARAM>(&rcLine));
+        ::GetClientRect(ui.Item(IDC_CLASS_LIST), &rcClient);
+        return rcLine.bottom > rcClient.top && rcLine.top < rcClient.bottom;
+    }
+
     static std::string Text(const RECT& r)
     {
         return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
@@ -214,6 +222,8 @@ TEST_F(ClassListDlgAccessibleTest, AReaderSeesEveryLineAsACheckButtonWithTheTick
         EXPECT_EQ(0u, view.lines[i].state & kChecked);
         EXPECT_EQ(kSelectable | kFocusable, view.lines[i].state & (kSelectable | kFocusable));
         EXPECT_EQ(Text(LineOnScreen(ui, i)), Text(view.lines[i].location));
+        // A reader skips what the list does not show.
+        EXPECT_EQ(InView(ui, i) ? 0u : kInvisible | kOffscreen, view.lines[i].state & (kInvisible | kOffscreen));
     }
     EXPECT_EQ(kSelected, view.lines[0].state & kSelected);
     EXPECT_EQ("1", view.selection);
@@ -272,28 +282,29 @@ TEST_F(ClassListDlgAccessibleTest, TheDefaultActionTicksALineAndTheDialogFollows
     ListEvents events(ui);
     ASSERT_TRUE(events.Installed());
 
-    // No input follows a reader's tick; the dialog follows it all the same,
-    // with nothing more sent to it.
-    view = Read(ui, 4);
+    // No input follows a reader's tick, and a line out of view is not even
+    // repainted; the dialog follows it all the same, with nothing sent to it.
+    ASSERT_FALSE(InView(ui, 19));
+    view = Read(ui, 20);
     EXPECT_TRUE(WaitUntil([&] { return ui.Enabled(IDC_UPDATE) && ui.Enabled(IDC_SURFACE_TYPE); }));
     EXPECT_EQ("0", view.action);
     ASSERT_EQ(20u, view.lines.size());
-    EXPECT_EQ(kChecked, view.lines[3].state & kChecked);
-    EXPECT_EQ("Uncheck", view.lines[3].action);
-    EXPECT_EQ(std::vector<int>{3}, ui.TickedLines());
-    EXPECT_EQ(std::vector<long>{4}, events.Take());
+    EXPECT_EQ(kChecked, view.lines[19].state & kChecked);
+    EXPECT_EQ("Uncheck", view.lines[19].action);
+    EXPECT_EQ(std::vector<int>{19}, ui.TickedLines());
+    EXPECT_EQ(std::vector<long>{20}, events.Take());
     // The selection stays the user's.
     EXPECT_EQ(std::vector<int>{0}, ui.SelectedLines());
 
     // Unticked again, as a second click would.
-    view = Read(ui, 4);
+    view = Read(ui, 20);
     EXPECT_TRUE(WaitUntil([&] { return !ui.Enabled(IDC_UPDATE) && !ui.Enabled(IDC_SURFACE_TYPE); }));
     EXPECT_EQ("0", view.action);
     ASSERT_EQ(20u, view.lines.size());
-    EXPECT_EQ(0u, view.lines[3].state & kChecked);
-    EXPECT_EQ("Check", view.lines[3].action);
+    EXPECT_EQ(0u, view.lines[19].state & kChecked);
+    EXPECT_EQ("Check", view.lines[19].action);
     EXPECT_EQ(std::vector<int>{}, ui.TickedLines());
-    EXPECT_EQ(std::vector<long>{4}, events.Take());
+    EXPECT_EQ(std::vector<long>{20}, events.Take());
     DWORD dwStart = 0, dwEnd = 0;
     ::SendMessageA(ui.Item(IDC_SURFACE_TYPE), CB_GETEDITSEL, reinterpret_cast<WPARAM>(&dwStart),
                    reinterpret_cast<LPARAM>(&dwEnd));
