@@ -26,9 +26,9 @@ BSTR AllocString(const wchar_t* psz, UINT cch)
     return pfn != nullptr ? pfn(psz, cch) : nullptr;
 }
 
-HRESULT ReturnString(const std::wstring& text, BSTR* pbstr)
+HRESULT ReturnString(const wchar_t* psz, UINT cch, BSTR* pbstr)
 {
-    *pbstr = AllocString(text.c_str(), static_cast<UINT>(text.size()));
+    *pbstr = AllocString(psz, cch);
     return *pbstr != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -284,11 +284,13 @@ STDMETHODIMP CCheckListBoxAccessible::get_accName(VARIANT varChild, BSTR* pszNam
     const int nGot = m_pList->GetText(nIndex, &text[0]);
     if (nGot <= 0)
         return S_FALSE;
+    // A vector, not a wstring: the library's wide strings cost the program 35 KB.
     const int cch = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), nGot, nullptr, 0);
-    std::wstring name(static_cast<size_t>(cch > 0 ? cch : 0), L'\0');
-    if (cch > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), nGot, &name[0], cch);
-    return ReturnString(name, pszName);
+    if (cch <= 0)
+        return S_FALSE;
+    std::vector<wchar_t> name(static_cast<size_t>(cch));
+    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), nGot, name.data(), cch);
+    return ReturnString(name.data(), static_cast<UINT>(cch), pszName);
 }
 
 STDMETHODIMP CCheckListBoxAccessible::get_accValue(VARIANT varChild, BSTR* pszValue)
@@ -454,7 +456,8 @@ STDMETHODIMP CCheckListBoxAccessible::get_accDefaultAction(VARIANT varChild, BST
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
         return hr == S_FALSE ? m_pStandard->get_accDefaultAction(varChild, pszDefaultAction) : hr;
-    return ReturnString(m_pList->GetCheck(nIndex) != 0 ? L"Uncheck" : L"Check", pszDefaultAction);
+    const wchar_t* pszAction = m_pList->GetCheck(nIndex) != 0 ? L"Uncheck" : L"Check";
+    return ReturnString(pszAction, static_cast<UINT>(::lstrlenW(pszAction)), pszDefaultAction);
 }
 
 STDMETHODIMP CCheckListBoxAccessible::accSelect(long flagsSelect, VARIANT varChild)
