@@ -19,7 +19,8 @@ public:
 
     // 0 or 1; 0 for an index that is not a line.
     int GetCheck(int nIndex) const;
-    // Sets the state and redraws the line; the parent is not notified.
+    // Sets the state, redraws the line and tells screen readers of a change;
+    // the parent is not notified.
     void SetCheck(int nIndex, int nCheck);
 
     virtual void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct);

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/check_list_box.h"
