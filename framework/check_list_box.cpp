@@ -39,8 +39,12 @@ void CCheckListBox::SetCheck(int nIndex, int nCheck)
 {
     if (nIndex < 0 || static_cast<size_t>(nIndex) >= m_checks.size())
         return;
-    m_checks[static_cast<size_t>(nIndex)] = nCheck != 0 ? 1 : 0;
+    const unsigned char nNew = nCheck != 0 ? 1 : 0;
+    if (m_checks[static_cast<size_t>(nIndex)] == nNew)
+        return;
+    m_checks[static_cast<size_t>(nIndex)] = nNew;
     InvalidateCheck(nIndex);
+    NotifyStateChange(nIndex);
 }
 
 void CCheckListBox::InvalidateCheck(int nIndex)

@@ -8,6 +8,8 @@
 
 #include "framework/controls.h"
 
+class CCheckListBoxAccessible;
+
 // WM_COMMAND notification code sent to the parent after every toggle.
 #define CLBN_CHKCHANGE 40
 
@@ -17,13 +19,15 @@ public:
 
     // 0 or 1; 0 for an index that is not a line.
     int GetCheck(int nIndex) const;
-    // Sets the state and redraws the line; the parent is not notified.
+    // Sets the state, redraws the line and tells screen readers of a change;
+    // the parent is not notified.
     void SetCheck(int nIndex, int nCheck);
 
     virtual void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct);
     virtual void MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct);
 
 protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PreSubclassWindow() override;
     void PostNcDestroy() override;
 
@@ -49,6 +53,14 @@ private:
     void ToggleCheck(int nIndex, bool bSelection);
     void InvalidateCheck(int nIndex);
     void NotifyCheckChange();
+
+    // For screen readers (check_list_box_accessible.cpp).
+    friend class CCheckListBoxAccessible;
+    void NotifyStateChange(int nIndex);
+    // The default action of line nIndex: that line alone, as a click on its box notifies.
+    void ToggleFromReader(int nIndex);
+    CCheckListBoxAccessible* m_pAccessible = nullptr;  // made at a reader's first question
+    int m_nSelectionWatch = 0;                         // messages being watched for selection changes
 
     std::vector<unsigned char> m_checks;
     int m_nDpi = 96;  // the screen's, read when the list is attached: its box and margins scale with it

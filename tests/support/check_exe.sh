@@ -35,11 +35,13 @@ if grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]' <<<"$dump"; then
         { echo "$exe does not declare itself DPI-aware"; status=1; }
     grep -Eqi 'requestedExecutionLevel|trustInfo' <<<"$manifest" &&
         { echo "$exe asks for an execution level, which turns file virtualization off"; status=1; }
-    # Loaded when first needed (the Open dialog, a drop): at start-up every
-    # DLL adds to the time before the window shows, under Wine most of all.
-    grep -Eqi 'DLL Name: (comdlg32|shell32)\.dll' <<<"$dump" &&
-        { echo "$exe imports comdlg32 or shell32, which it must load only when first needed"; status=1; }
-    what="a manifest with DPI awareness, no execution level, no comdlg32 or shell32 at start-up"
+    # Loaded when first needed (the Open dialog, a drop, a screen reader): at
+    # start-up every DLL adds to the time before the window shows, under Wine
+    # most of all.
+    late=$(grep -Eio 'DLL Name: (comdlg32|shell32|oleacc|oleaut32|ole32)\.dll' <<<"$dump" | sed 's/DLL Name: //')
+    [ -n "$late" ] &&
+        { echo "$exe imports $(echo $late), which it must load only when first needed"; status=1; }
+    what="a manifest with DPI awareness, no execution level, no comdlg32, shell32 or OLE DLL at start-up"
 else
     grep -qx 000018 <<<"$types" && { echo "$exe carries a manifest"; status=1; }
     what="no manifest"
