@@ -20,6 +20,11 @@ public:
     // Sets the state and redraws the line; the parent is not notified.
     void SetCheck(int nIndex, int nCheck);
 
+    // The DPI the box and its margins are drawn for, and the line height that
+    // follows from it: the window's when attached, the new one's after a
+    // DPI change.
+    void SetDpi(int nDpi);
+
     virtual void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct);
     virtual void MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct);
 
@@ -51,5 +56,5 @@ private:
     void NotifyCheckChange();
 
     std::vector<unsigned char> m_checks;
-    int m_nDpi = 96;  // the screen's, read when the list is attached: its box and margins scale with it
+    int m_nDpi = 96;  // its box and margins scale with it
 };
