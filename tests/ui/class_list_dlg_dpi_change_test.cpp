@@ -14,7 +14,9 @@
 #include "framework/dpi.h"
 #include "tests/ui/dialog_driver.h"
 #include "tests/ui/dialog_measure.h"
+#include "tests/ui/build_path.h"
 #include "tools/demo_textures.h"
+#include "tools/screen_capture.h"
 #include "ui/resource.h"
 
 namespace {
@@ -176,6 +178,11 @@ TEST_F(ClassListDlgDpiChangeTest, EverySizeFollowsEachChangeAndTheFirstDpiGivesT
         EXPECT_EQ(now.minTrack.y, client.cy + frame.cy) << "at " << dpi << " DPI";
 
         ExpectBoxClickTicks(ui, now.line, dpi);
+        // For a look at the result, beside the build.
+        if (dpi == 192) {
+            ::Sleep(300);
+            EXPECT_TRUE(CaptureWindowPng(ui.hwnd, BuildPath("turfwise-dialog-moved-to-192dpi.png")));
+        }
     }
 
     const Layout last = Measure(ui);

@@ -155,36 +155,25 @@ TEST_F(ClassListDlgDpiTest, EverySizeScalesWithTheScreensDpi)
 }
 
 // Windows before 10 has no GetDpiForWindow: the dialog then goes by the
-// system DPI, and looks as it does where the function is there.
+// system DPI, and its list is sized as where the function is there.
 TEST_F(ClassListDlgDpiTest, WithoutGetDpiForWindowTheSystemDpiCounts)
 {
-    struct Seen {
-        LONG listFont = 0;
-        int item = 0;
-        LinePicture line;
-    };
-    auto see = [] {
-        Seen seen;
-        DialogDriver ui;
-        EXPECT_TRUE(ui.Started());
-        if (!ui.Started())
-            return seen;
-        seen.listFont = FontLogicalHeight(ui.Item(IDC_CLASS_LIST));
-        seen.item = int(::SendMessageA(ui.Item(IDC_CLASS_LIST), LB_GETITEMHEIGHT, 0, 0));
-        seen.line = DrawLine(ui, 1);
-        return seen;
-    };
-    const Seen with = see();
-    SetDpiForWindowFunction(nullptr);
-    const Seen without = see();
-    SetDpiForWindowFunction(DefaultDpiForWindowFunction());
+    Sizes at96;
+    ASSERT_TRUE(at96.Load(SizesPath(96))) << "no sizes from the run at 96 DPI in " << SizesPath(96);
+    struct WithoutDpiForWindow {
+        WithoutDpiForWindow() { SetDpiForWindowFunction(nullptr); }
+        ~WithoutDpiForWindow() { SetDpiForWindowFunction(DefaultDpiForWindowFunction()); }
+    } without;
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
 
-    EXPECT_EQ(without.listFont, -::MulDiv(12, dpi, 96));
-    EXPECT_EQ(without.listFont, with.listFont);
-    EXPECT_EQ(without.item, with.item);
-    EXPECT_TRUE(::EqualRect(&without.line.box, &with.line.box))
-        << Show(without.line.box) << ", with GetDpiForWindow " << Show(with.line.box);
-    EXPECT_EQ(without.line.textLeft, with.line.textLeft);
+    HWND list = ui.Item(IDC_CLASS_LIST);
+    EXPECT_EQ(FontLogicalHeight(list), -::MulDiv(12, dpi, 96));
+    ExpectScaled("item", int(::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0)), at96.values["item"]);
+    const LinePicture line = DrawLine(ui, 1);
+    ExpectScaled("boxwidth", line.box.right - line.box.left, at96.values["boxwidth"]);
+    ExpectScaled("boxheight", line.box.bottom - line.box.top, at96.values["boxheight"]);
+    ExpectScaled("boxleft", line.box.left, at96.values["boxleft"]);
 }
 
 TEST_F(ClassListDlgDpiTest, ClickOnTheBoxTicksAndOnTheTextOnlySelects)
