@@ -57,12 +57,23 @@ void CCheckListBox::InvalidateCheck(int nIndex)
 void CCheckListBox::PreSubclassWindow()
 {
     CListBox::PreSubclassWindow();
-    m_nDpi = GetScreenDpi();
+    m_nDpi = GetWindowDpi(m_hWnd);
     const int nCount = GetCount();
     m_checks.assign(nCount > 0 ? static_cast<size_t>(nCount) : 0, 0);
     // The list box measured its lines before it had an object; measure them again.
     if ((GetStyle() & (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS)) == (LBS_OWNERDRAWFIXED | LBS_HASSTRINGS))
         SetItemHeight(0, static_cast<UINT>(CalcMinimumItemHeight()));
+}
+
+void CCheckListBox::SetDpi(int nDpi)
+{
+    m_nDpi = nDpi;
+    // WM_MEASUREITEM comes only once, at creation.
+    const DWORD dwFixedWithStrings = LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
+    if (m_hWnd != nullptr && (GetStyle() & dwFixedWithStrings) == dwFixedWithStrings) {
+        SetItemHeight(0, static_cast<UINT>(CalcMinimumItemHeight()));
+        Invalidate();
+    }
 }
 
 void CCheckListBox::PostNcDestroy() { m_checks.clear(); }

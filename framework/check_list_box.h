@@ -23,6 +23,11 @@ public:
     // the parent is not notified.
     void SetCheck(int nIndex, int nCheck);
 
+    // The DPI the box and its margins are drawn for, and the line height that
+    // follows from it: the window's when attached, the new one's after a
+    // DPI change.
+    void SetDpi(int nDpi);
+
     virtual void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct);
     virtual void MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct);
 
@@ -63,5 +68,5 @@ private:
     int m_nSelectionWatch = 0;                         // messages being watched for selection changes
 
     std::vector<unsigned char> m_checks;
-    int m_nDpi = 96;  // the screen's, read when the list is attached: its box and margins scale with it
+    int m_nDpi = 96;  // its box and margins scale with it
 };

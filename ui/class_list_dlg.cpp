@@ -57,6 +57,7 @@ BEGIN_MESSAGE_MAP(CClassListDlg, CAnchorDialog)
     ON_WM_DESTROY()
     ON_WM_DROPFILES()
     ON_WM_INITMENUPOPUP()
+    ON_MESSAGE(WM_DPICHANGED, &CClassListDlg::OnDpiChanged)
 END_MESSAGE_MAP()
 
 CClassListDlg::CClassListDlg(CWnd* pParent)
@@ -113,12 +114,7 @@ BOOL CClassListDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    // 12 pixels at 96 DPI: the list's text keeps its size beside the
-    // template's controls, which the dialog manager scales with the screen.
-    if (m_listFont.CreateFont(-DpiScale(12, GetScreenDpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH,
-                              "Courier New"))
-        m_classList.SetFont(&m_listFont, TRUE);
+    SetListFont(GetLayoutDpi());
 
     m_toolTip.Create(this, 0);
     static const struct {
@@ -164,6 +160,28 @@ BOOL CClassListDlg::OnInitDialog()
     ShowFirstList();
     SetStatus("Ready");
     return FALSE;
+}
+
+void CClassListDlg::SetListFont(int nDpi)
+{
+    // 12 pixels at 96 DPI: the list's text keeps its size beside the
+    // template's controls, which the dialog manager scales with the screen.
+    CFont font;
+    if (!font.CreateFont(-DpiScale(12, nDpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | DEFAULT_PITCH,
+                         "Courier New"))
+        return;
+    m_classList.SetFont(&font, TRUE);
+    m_listFont.Attach(font.Detach());
+}
+
+LRESULT CClassListDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT lResult = CAnchorDialog::OnDpiChanged(wParam, lParam);
+    SetListFont(GetLayoutDpi());
+    // The list measured its lines once, at creation.
+    m_classList.SetDpi(GetLayoutDpi());
+    return lResult;
 }
 
 void CClassListDlg::ShowFirstList()

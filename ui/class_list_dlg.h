@@ -55,6 +55,7 @@ protected:
     afx_msg void OnDestroy();
     afx_msg void OnDropFiles(HDROP hDropInfo);
     afx_msg void OnInitMenuPopup(HMENU hPopupMenu, UINT nIndex, BOOL bSysMenu);
+    afx_msg LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -76,6 +77,8 @@ protected:
     char m_szBackupPathMade[BACKUP_PATH_SIZE];
 
 private:
+    // The list's own font, for the dialog's DPI.
+    void SetListFont(int nDpi);
     // Shared by Show All and Show Water.
     void FillList(BOOL bAll);
     void EnableEditing(BOOL bEnable);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks a built Windows program without running it: its arch, that it needs
-# nothing but Windows' own DLLs, that it carries version information, and for
+# nothing but Windows' own DLLs and imports none of the per-monitor DPI
+# functions older Windows lacks, that it carries version information, and for
 # a program with windows a manifest that declares it DPI-aware and asks for no
 # execution level (Windows' file virtualization for legacy programs must cover
 # it). A console program carries no manifest.
@@ -24,6 +25,10 @@ while read -r dll; do
         status=1
     fi
 done < <(sed -n 's/.*DLL Name: //p' <<<"$dump")
+# Per-monitor DPI came with Windows 8.1 and 10: a program that imports its
+# functions does not start on the systems before, so it looks them up.
+newer=$(sed -n '/DLL Name: /,$p' <<<"$dump" | grep -Eo '[A-Za-z]*(DpiForWindow|ForDpi|DpiAwarenessContext|DpiChangeBehavior)[A-Za-z]*' | sort -u)
+[ -z "$newer" ] || { echo "$exe imports $(echo $newer), which Windows before 10 lacks"; status=1; }
 # Resource types are the entries of the first level of the resource directory.
 types=$(sed -n '/Resource Directory section/,$p' <<<"$dump" | sed -n 's/^[0-9a-f]*   Entry: ID: 0x\([0-9a-f]*\),.*/\1/p')
 grep -qx 000010 <<<"$types" || { echo "$exe has no version information"; status=1; }

@@ -12,11 +12,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/ui/dialog_driver.h"
+#include "tests/ui/dialog_measure.h"
+#include "framework/dpi.h"
 #include "tools/demo_textures.h"
 #include "tools/screen_capture.h"
 #include "ui/resource.h"
@@ -35,112 +36,6 @@ int ExpectedDpi()
 std::string SizesPath(int dpi)
 {
     return BuildPath("dialog-sizes-" + std::to_string(dpi) + "dpi.txt");
-}
-
-// The controls in template order: their rectangles in dialog units, and how
-// far each edge follows a resize: 1 for the change in width (left, right) or
-// height (top, bottom), 0 for staying put.
-const struct {
-    int nID;
-    RECT units;  // left, top, width, height
-    int left, top, right, bottom;
-} kControls[] = {
-    {IDOK, {243, 122, 50, 14}, 1, 1, 1, 1},
-    {IDC_CLASS_LIST, {7, 8, 215, 64}, 0, 0, 0, 1},
-    {IDC_PREVIEW, {229, 8, 64, 64}, 0, 0, 1, 1},
-    {IDC_SHOW_ALL, {7, 107, 50, 14}, 0, 1, 0, 1},
-    {IDC_DEFAULT, {243, 107, 50, 14}, 1, 1, 1, 1},
-    {IDC_SHOW_WATER, {7, 122, 50, 14}, 0, 1, 0, 1},
-    {IDC_SELECT_ALL, {60, 114, 50, 14}, 0, 1, 0, 1},
-    {IDC_CLEAR_ALL, {190, 113, 50, 14}, 1, 1, 1, 1},
-    {IDC_SURFACE_TYPE, {112, 122, 75, 50}, 0, 1, 1, 1},
-    {IDC_UPDATE, {125, 107, 50, 14}, 0, 1, 1, 1},
-    {IDC_STATUS, {7, 139, 286, 12}, 0, 1, 1, 1},
-    {IDC_INSTRUCTIONS, {7, 76, 286, 27}, 0, 1, 1, 1},
-};
-
-RECT RectInDialog(HWND dialog, HWND control)
-{
-    RECT r;
-    ::GetWindowRect(control, &r);
-    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-std::string Show(const RECT& r)
-{
-    std::ostringstream out;
-    out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
-    return out.str();
-}
-
-// One list line as DrawItem paints it, unselected: the check box is the first
-// run of columns that differ from the window colour, the text starts at the
-// next one.
-struct LinePicture {
-    RECT box = {-1, -1, -1, -1};  // within the line
-    int textLeft = -1;
-    int height = 0;
-};
-
-LinePicture DrawLine(DialogDriver& ui, int nLine)
-{
-    LinePicture picture;
-    ui.OnUiThread([&] {
-        CCheckListBox& list = ui.dlg->m_classList;
-        RECT item = {};
-        list.GetItemRect(nLine, &item);
-        const int cx = item.right - item.left, cy = item.bottom - item.top;
-        picture.height = cy;
-        HDC screen = ::GetDC(nullptr);
-        HDC dc = ::CreateCompatibleDC(screen);
-        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, cx, cy);
-        HGDIOBJ old = ::SelectObject(dc, bitmap);
-        DRAWITEMSTRUCT dis{ODT_LISTBOX, IDC_CLASS_LIST, UINT(nLine), ODA_DRAWENTIRE, 0, list.m_hWnd, dc,
-                           {0, 0, cx, cy}, list.GetItemData(nLine)};
-        list.DrawItem(&dis);
-        const COLORREF window = ::GetSysColor(COLOR_WINDOW);
-        auto inked = [&](int x, int y) { return ::GetPixel(dc, x, y) != window; };
-        auto columnInked = [&](int x) {
-            for (int y = 0; y < cy; ++y)
-                if (inked(x, y))
-                    return true;
-            return false;
-        };
-        int x = 0;
-        while (x < cx && !columnInked(x))
-            ++x;
-        picture.box.left = x;
-        while (x < cx && columnInked(x))
-            ++x;
-        picture.box.right = x;
-        for (int y = 0; y < cy; ++y)
-            for (int bx = picture.box.left; bx < picture.box.right; ++bx)
-                if (inked(bx, y)) {
-                    if (picture.box.top < 0)
-                        picture.box.top = y;
-                    picture.box.bottom = y + 1;
-                }
-        while (x < cx && !columnInked(x))
-            ++x;
-        picture.textLeft = x < cx ? x : -1;
-        ::SelectObject(dc, old);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(dc);
-        ::ReleaseDC(nullptr, screen);
-    });
-    return picture;
-}
-
-int FontHeight(HFONT font)
-{
-    HDC dc = ::GetDC(nullptr);
-    HGDIOBJ old = ::SelectObject(dc, font);
-    TEXTMETRICA tm = {};
-    ::GetTextMetricsA(dc, &tm);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(nullptr, dc);
-    return tm.tmHeight;
 }
 
 // What the run measures, written at 96 DPI and read back by the others.
@@ -231,7 +126,7 @@ TEST_F(ClassListDlgDpiTest, EverySizeScalesWithTheScreensDpi)
     EXPECT_NEAR(line.box.right - line.box.left, line.box.bottom - line.box.top, 1) << "box " << Show(line.box);
 
     // Every control where the dialog's units put it, as at 96 DPI.
-    for (const auto& c : kControls) {
+    for (const auto& c : kDialogControls) {
         RECT expected = c.units;
         ::MapDialogRect(ui.hwnd, &expected);
         expected.right += expected.left;
@@ -257,6 +152,28 @@ TEST_F(ClassListDlgDpiTest, EverySizeScalesWithTheScreensDpi)
         EXPECT_GT(ratio, 0.85 * dpi / 96) << name;
         EXPECT_LT(ratio, 1.15 * dpi / 96) << name;
     }
+}
+
+// Windows before 10 has no GetDpiForWindow: the dialog then goes by the
+// system DPI, and its list is sized as where the function is there.
+TEST_F(ClassListDlgDpiTest, WithoutGetDpiForWindowTheSystemDpiCounts)
+{
+    Sizes at96;
+    ASSERT_TRUE(at96.Load(SizesPath(96))) << "no sizes from the run at 96 DPI in " << SizesPath(96);
+    struct WithoutDpiForWindow {
+        WithoutDpiForWindow() { SetDpiForWindowFunction(nullptr); }
+        ~WithoutDpiForWindow() { SetDpiForWindowFunction(DefaultDpiForWindowFunction()); }
+    } without;
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+
+    HWND list = ui.Item(IDC_CLASS_LIST);
+    EXPECT_EQ(FontLogicalHeight(list), -::MulDiv(12, dpi, 96));
+    ExpectScaled("item", int(::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0)), at96.values["item"]);
+    const LinePicture line = DrawLine(ui, 1);
+    ExpectScaled("boxwidth", line.box.right - line.box.left, at96.values["boxwidth"]);
+    ExpectScaled("boxheight", line.box.bottom - line.box.top, at96.values["boxheight"]);
+    ExpectScaled("boxleft", line.box.left, at96.values["boxleft"]);
 }
 
 TEST_F(ClassListDlgDpiTest, ClickOnTheBoxTicksAndOnTheTextOnlySelects)
@@ -292,7 +209,7 @@ TEST_F(ClassListDlgDpiTest, NoControlsOverlapAndTheyFollowTheResizedEdges)
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
     std::map<int, RECT> before;
-    for (const auto& c : kControls)
+    for (const auto& c : kDialogControls)
         before[c.nID] = RectInDialog(ui.hwnd, ui.Item(c.nID));
     for (auto a = before.begin(); a != before.end(); ++a)
         for (auto b = std::next(a); b != before.end(); ++b) {
@@ -312,7 +229,7 @@ TEST_F(ClassListDlgDpiTest, NoControlsOverlapAndTheyFollowTheResizedEdges)
     ::SetWindowPos(ui.hwnd, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
                    SWP_NOMOVE | SWP_NOZORDER);
     ui.Sync();
-    for (const auto& c : kControls) {
+    for (const auto& c : kDialogControls) {
         const RECT& r = before[c.nID];
         const RECT expected = {r.left + c.left * dx, r.top + c.top * dy, r.right + c.right * dx,
                                r.bottom + c.bottom * dy};
@@ -324,7 +241,7 @@ TEST_F(ClassListDlgDpiTest, NoControlsOverlapAndTheyFollowTheResizedEdges)
     ::SetWindowPos(ui.hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER);
     ui.Sync();
-    for (const auto& c : kControls) {
+    for (const auto& c : kDialogControls) {
         const RECT actual = RectInDialog(ui.hwnd, ui.Item(c.nID));
         EXPECT_TRUE(::EqualRect(&actual, &before[c.nID])) << c.nID << ": " << Show(actual);
     }
