@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/controls.h"
+#include "framework/theme.h"
 
 // WM_COMMAND notification code sent to the parent after every toggle.
 #define CLBN_CHKCHANGE 40
@@ -36,6 +37,9 @@ protected:
     afx_msg LRESULT OnInsertString(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnDeleteString(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnResetContent(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnThemeChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -49,7 +53,13 @@ private:
     void ToggleCheck(int nIndex, bool bSelection);
     void InvalidateCheck(int nIndex);
     void NotifyCheckChange();
+    // The box of line nIndex, with the theme where one is active, else as a classic frame control.
+    void DrawCheckBox(HDC hDC, const RECT& rcBox, int nIndex, UINT nItemState);
+    void SetHotCheck(int nIndex);
 
     std::vector<unsigned char> m_checks;
+    CThemeData m_theme;      // the button theme for the boxes, opened at the first drawing
+    bool m_bThemeTried = false;
+    int m_nHotCheck = -1;    // the line whose box is under the mouse
     int m_nDpi = 96;  // the screen's, read when the list is attached: its box and margins scale with it
 };
