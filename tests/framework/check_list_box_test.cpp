@@ -15,6 +15,7 @@
 
 #include "framework/afxwin.h"
 #include "framework/theme.h"
+#include "tests/support/look_override.h"
 #include "tests/framework/dialog_script.h"
 #include "tests/framework/test_dialogs.h"
 
@@ -467,32 +468,6 @@ std::vector<COLORREF> DrawnCell(CCheckListBox& list, int nIndex, UINT nItemState
     return canvas.Columns(kCheckCell);
 }
 
-// Puts the look of the system back however a test ends.
-class LookOverride {
-public:
-    explicit LookOverride(LookHook hook) : m_hook(hook) { SetLookHook(&m_hook); }
-    ~LookOverride() { SetLookHook(nullptr); }
-    LookHook m_hook;
-};
-
-class SystemColours {
-public:
-    SystemColours(std::initializer_list<std::pair<int, COLORREF>> colours)
-    {
-        for (const auto& c : colours) {
-            m_indexes.push_back(c.first);
-            m_saved.push_back(::GetSysColor(c.first));
-            m_new.push_back(c.second);
-        }
-        ::SetSysColors(static_cast<int>(m_indexes.size()), m_indexes.data(), m_new.data());
-    }
-    ~SystemColours() { ::SetSysColors(static_cast<int>(m_indexes.size()), m_indexes.data(), m_saved.data()); }
-
-private:
-    std::vector<int> m_indexes;
-    std::vector<COLORREF> m_saved, m_new;
-};
-
 TEST(CheckListBoxLook, BoxesAreTheThemesCheckBoxInTheLinesState)
 {
     CScriptedCheckListDlg dlg;
@@ -575,10 +550,6 @@ TEST(CheckListBoxLook, WithNoThemeTheClassicBoxesAreDrawnUntilAThemeComesBack)
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
-// Colours no theme and no default scheme has, so that each pixel says where it came from.
-const COLORREF kWindow = RGB(0, 0, 0x20), kWindowText = RGB(0xFF, 0xFF, 0x10), kHighlight = RGB(0x10, 0x90, 0x30),
-               kHighlightText = RGB(0xF0, 0x10, 0xF0);
-
 bool Holds(const LineCanvas& canvas, COLORREF colour)
 {
     for (int y = 0; y < canvas.m_cy; ++y)
@@ -595,10 +566,10 @@ TEST(CheckListBoxLook, InHighContrastEveryColourIsTheSystems)
         CCheckListBox& list = dlg.m_list;
         list.SetCheck(1, 1);
         DrawnCell(list, 1);  // the theme is open now
-        SystemColours colours({{COLOR_WINDOW, kWindow},
-                               {COLOR_WINDOWTEXT, kWindowText},
-                               {COLOR_HIGHLIGHT, kHighlight},
-                               {COLOR_HIGHLIGHTTEXT, kHighlightText}});
+        SystemColours colours({{COLOR_WINDOW, kStrangeWindow},
+                               {COLOR_WINDOWTEXT, kStrangeWindowText},
+                               {COLOR_HIGHLIGHT, kStrangeHighlight},
+                               {COLOR_HIGHLIGHTTEXT, kStrangeHighlightText}});
         LookOverride highContrast({false, true});
         // Windows tells the top-level windows; the dialog tells its controls.
         dlg.SendMessage(WM_SYSCOLORCHANGE);
@@ -621,13 +592,13 @@ TEST(CheckListBoxLook, InHighContrastEveryColourIsTheSystems)
         // A line's text on the window's pair, a selected line's on the highlight's.
         LineCanvas plain(kLineWidth, list.GetItemHeight(0));
         DrawLine(list, 0, plain);
-        EXPECT_EQ(kWindow, plain.Pixel(kLineWidth - 1, 0));
-        EXPECT_TRUE(Holds(plain, kWindowText));
+        EXPECT_EQ(kStrangeWindow, plain.Pixel(kLineWidth - 1, 0));
+        EXPECT_TRUE(Holds(plain, kStrangeWindowText));
         LineCanvas selected(kLineWidth, list.GetItemHeight(0));
         DrawLine(list, 0, selected, ODS_SELECTED);
-        EXPECT_EQ(kHighlight, selected.Pixel(kLineWidth - 1, 0));
-        EXPECT_TRUE(Holds(selected, kHighlightText));
-        EXPECT_FALSE(Holds(selected, kWindowText));
+        EXPECT_EQ(kStrangeHighlight, selected.Pixel(kLineWidth - 1, 0));
+        EXPECT_TRUE(Holds(selected, kStrangeHighlightText));
+        EXPECT_FALSE(Holds(selected, kStrangeWindowText));
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
