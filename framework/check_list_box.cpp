@@ -1,11 +1,11 @@
 #include "framework/check_list_box.h"
 
+#include <vsstyle.h>
+
 #include <algorithm>
 #include <string>
 
 #include "framework/dpi.h"
-
-#include <vsstyle.h>
 
 namespace {
 

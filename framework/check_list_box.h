@@ -1,5 +1,6 @@
 // CCheckListBox: an owner-drawn fixed list box with strings that draws a check
-// box before each line, sized for the screen's DPI. Check states (0 or 1) live
+// box before each line, sized for the screen's DPI, with the system's theme
+// where one is active and the classic look elsewhere. Check states (0 or 1) live
 // in this object, apart from the item data, and follow inserts, deletes and
 // resets sent to the window directly, so GetCheck needs no message.
 #pragma once
@@ -58,8 +59,8 @@ private:
     void SetHotCheck(int nIndex);
 
     std::vector<unsigned char> m_checks;
-    CThemeData m_theme;      // the button theme for the boxes, opened at the first drawing
+    CThemeData m_theme;  // the button theme for the boxes, opened at the first drawing
     bool m_bThemeTried = false;
-    int m_nHotCheck = -1;    // the line whose box is under the mouse
+    int m_nHotCheck = -1;  // the line whose box is under the mouse
     int m_nDpi = 96;  // the screen's, read when the list is attached: its box and margins scale with it
 };
