@@ -1,5 +1,7 @@
 #include "framework/check_list_box.h"
 
+#include <vsstyle.h>
+
 #include <algorithm>
 #include <string>
 
@@ -24,6 +26,10 @@ BEGIN_MESSAGE_MAP(CCheckListBox, CListBox)
     ON_MESSAGE(LB_INSERTSTRING, &CCheckListBox::OnInsertString)
     ON_MESSAGE(LB_DELETESTRING, &CCheckListBox::OnDeleteString)
     ON_MESSAGE(LB_RESETCONTENT, &CCheckListBox::OnResetContent)
+    ON_MESSAGE(WM_MOUSEMOVE, &CCheckListBox::OnMouseMove)
+    ON_MESSAGE(WM_MOUSELEAVE, &CCheckListBox::OnMouseLeave)
+    ON_MESSAGE(WM_THEMECHANGED, &CCheckListBox::OnThemeChanged)
+    ON_MESSAGE(WM_SYSCOLORCHANGE, &CCheckListBox::OnThemeChanged)
     ON_WM_DRAWITEM_REFLECT()
     ON_WM_MEASUREITEM_REFLECT()
 END_MESSAGE_MAP()
@@ -68,6 +74,9 @@ void CCheckListBox::PreSubclassWindow()
 void CCheckListBox::SetDpi(int nDpi)
 {
     m_nDpi = nDpi;
+    // The theme's parts are sized for a DPI: opened again at the next drawing.
+    m_theme.Close();
+    m_bThemeTried = false;
     // WM_MEASUREITEM comes only once, at creation.
     const DWORD dwFixedWithStrings = LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
     if (m_hWnd != nullptr && (GetStyle() & dwFixedWithStrings) == dwFixedWithStrings) {
@@ -76,7 +85,13 @@ void CCheckListBox::SetDpi(int nDpi)
     }
 }
 
-void CCheckListBox::PostNcDestroy() { m_checks.clear(); }
+void CCheckListBox::PostNcDestroy()
+{
+    m_checks.clear();
+    m_theme.Close();
+    m_bThemeTried = false;
+    m_nHotCheck = -1;
+}
 
 int CCheckListBox::CalcMinimumItemHeight()
 {
@@ -118,8 +133,7 @@ void CCheckListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     rcBox.top = rcItem.top + (rcItem.bottom - rcItem.top - nCheckSize) / 2;
     rcBox.right = rcBox.left + nCheckSize;
     rcBox.bottom = rcBox.top + nCheckSize;
-    ::DrawFrameControl(hDC, &rcBox, DFC_BUTTON,
-                       DFCS_BUTTONCHECK | DFCS_FLAT | (GetCheck(nIndex) != 0 ? DFCS_CHECKED : 0));
+    DrawCheckBox(hDC, rcBox, nIndex, lpDrawItemStruct->itemState);
 
     const bool bSelected = (lpDrawItemStruct->itemState & ODS_SELECTED) != 0;
     ::FillRect(hDC, &rcText, ::GetSysColorBrush(bSelected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
@@ -137,6 +151,66 @@ void CCheckListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     if (lpDrawItemStruct->itemState & ODS_FOCUS)
         ::DrawFocusRect(hDC, &rcText);
     ::RestoreDC(hDC, nSaved);
+}
+
+void CCheckListBox::DrawCheckBox(HDC hDC, const RECT& rcBox, int nIndex, UINT nItemState)
+{
+    if (!m_bThemeTried) {
+        m_theme.Open(m_hWnd, L"BUTTON");
+        m_bThemeTried = true;
+    }
+    const bool bChecked = GetCheck(nIndex) != 0;
+    const bool bDisabled = (nItemState & ODS_DISABLED) != 0 || !IsWindowEnabled();
+    const bool bHot = nIndex == m_nHotCheck && !bDisabled;
+    if (m_theme.IsOpen()) {
+        int nState = bDisabled ? CBS_UNCHECKEDDISABLED : bHot ? CBS_UNCHECKEDHOT : CBS_UNCHECKEDNORMAL;
+        if (bChecked)
+            nState += CBS_CHECKEDNORMAL - CBS_UNCHECKEDNORMAL;
+        if (m_theme.DrawBackground(hDC, BP_CHECKBOX, nState, rcBox))
+            return;
+    }
+    RECT rc = rcBox;
+    ::DrawFrameControl(hDC, &rc, DFC_BUTTON,
+                       DFCS_BUTTONCHECK | DFCS_FLAT | (bChecked ? DFCS_CHECKED : 0) | (bDisabled ? DFCS_INACTIVE : 0) |
+                           (bHot ? DFCS_HOT : 0));
+}
+
+void CCheckListBox::SetHotCheck(int nIndex)
+{
+    if (nIndex == m_nHotCheck)
+        return;
+    InvalidateCheck(m_nHotCheck);
+    m_nHotCheck = nIndex;
+    InvalidateCheck(m_nHotCheck);
+    if (nIndex >= 0) {
+        TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, m_hWnd, 0};
+        ::TrackMouseEvent(&tme);
+    }
+}
+
+LRESULT CCheckListBox::OnMouseMove(WPARAM, LPARAM lParam)
+{
+    bool bInCheck = false;
+    const int nIndex = CheckFromPoint(CPoint(lParam), bInCheck);
+    SetHotCheck(bInCheck ? nIndex : -1);
+    return Default();
+}
+
+LRESULT CCheckListBox::OnMouseLeave(WPARAM, LPARAM)
+{
+    SetHotCheck(-1);
+    return Default();
+}
+
+LRESULT CCheckListBox::OnThemeChanged(WPARAM, LPARAM)
+{
+    // A new theme, high contrast turned on or off, other system colours: the
+    // theme is opened again at the next drawing and every line redrawn.
+    const LRESULT lResult = Default();
+    m_theme.Close();
+    m_bThemeTried = false;
+    Invalidate();
+    return lResult;
 }
 
 int CCheckListBox::CheckFromPoint(CPoint point, bool& bInCheck) const

@@ -1,5 +1,6 @@
 // CCheckListBox: an owner-drawn fixed list box with strings that draws a check
-// box before each line, sized for the screen's DPI. Check states (0 or 1) live
+// box before each line, sized for the screen's DPI, with the system's theme
+// where one is active and the classic look elsewhere. Check states (0 or 1) live
 // in this object, apart from the item data, and follow inserts, deletes and
 // resets sent to the window directly, so GetCheck needs no message.
 #pragma once
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "framework/controls.h"
+#include "framework/theme.h"
 
 class CCheckListBoxAccessible;
 
@@ -45,6 +47,9 @@ protected:
     afx_msg LRESULT OnInsertString(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnDeleteString(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnResetContent(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnThemeChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -58,6 +63,9 @@ private:
     void ToggleCheck(int nIndex, bool bSelection);
     void InvalidateCheck(int nIndex);
     void NotifyCheckChange();
+    // The box of line nIndex, with the theme where one is active, else as a classic frame control.
+    void DrawCheckBox(HDC hDC, const RECT& rcBox, int nIndex, UINT nItemState);
+    void SetHotCheck(int nIndex);
 
     // For screen readers (check_list_box_accessible.cpp).
     friend class CCheckListBoxAccessible;
@@ -68,5 +76,8 @@ private:
     int m_nSelectionWatch = 0;                         // messages being watched for selection changes
 
     std::vector<unsigned char> m_checks;
+    CThemeData m_theme;  // the button theme for the boxes, opened at the first drawing
+    bool m_bThemeTried = false;
+    int m_nHotCheck = -1;  // the line whose box is under the mouse
     int m_nDpi = 96;  // its box and margins scale with it
 };

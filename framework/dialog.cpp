@@ -21,6 +21,7 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_MESSAGE(WM_INITDIALOG, &CDialog::HandleInitDialog)
+    ON_MESSAGE(WM_SYSCOLORCHANGE, &CDialog::OnSysColorChange)
     ON_COMMAND(IDOK, &CDialog::OnOK)
     ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
@@ -146,6 +147,15 @@ void CDialog::OnOK()
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) { return OnInitDialog(); }
+
+LRESULT CDialog::OnSysColorChange(WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT lResult = Default();
+    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild != nullptr; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        ::SendMessageA(hChild, WM_SYSCOLORCHANGE, wParam, lParam);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return lResult;
+}
 
 BOOL CDialog::OnUnhandledCommand(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {

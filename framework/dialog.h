@@ -42,6 +42,9 @@ protected:
 
     BOOL OnUnhandledCommand(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
     afx_msg LRESULT HandleInitDialog(WPARAM wParam, LPARAM lParam);
+    // Only top-level windows hear of new system colours: the controls are told
+    // too, so that they redraw and open their themes again.
+    afx_msg LRESULT OnSysColorChange(WPARAM wParam, LPARAM lParam);
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "framework/theme.h"
+
 BEGIN_MESSAGE_MAP(CPreviewStatic, CStatic)
     ON_WM_ERASEBKGND()
     ON_WM_DRAWITEM_REFLECT()
@@ -83,9 +85,16 @@ void CPreviewStatic::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     else if (dwStyle & SS_RIGHT)
         nFormat |= DT_RIGHT;
 
-    const int nOldMode = ::SetBkMode(hDC, TRANSPARENT);
-    const COLORREF crOldColor = ::SetTextColor(hDC, RGB(255, 255, 255));
+    // Over the picture in the colour the system gives text on a strong
+    // background; in high contrast on the window's own colours, with no
+    // picture behind the letters.
+    const bool bHighContrast = IsHighContrast();
+    const int nOldMode = ::SetBkMode(hDC, bHighContrast ? OPAQUE : TRANSPARENT);
+    const COLORREF crOldBack = ::SetBkColor(hDC, ::GetSysColor(COLOR_WINDOW));
+    const COLORREF crOldColor =
+        ::SetTextColor(hDC, ::GetSysColor(bHighContrast ? COLOR_WINDOWTEXT : COLOR_HIGHLIGHTTEXT));
     ::DrawTextA(hDC, text.c_str(), nGot, &rc, nFormat);
     ::SetTextColor(hDC, crOldColor);
+    ::SetBkColor(hDC, crOldBack);
     ::SetBkMode(hDC, nOldMode);
 }

@@ -1,7 +1,7 @@
 // CPreviewStatic: a static control that shows a bitmap file stretched to its
-// size, with its window text drawn over it in white. The picture is painted in
-// WM_ERASEBKGND and the text in the reflected WM_DRAWITEM, so callers
-// invalidate it with erase.
+// size, with its window text drawn over it (in high contrast on the window's
+// colour). The picture is painted in WM_ERASEBKGND and the text in the
+// reflected WM_DRAWITEM, so callers invalidate it with erase.
 #pragma once
 
 #include "framework/afxwin.h"

@@ -2,7 +2,9 @@
 //  - Show All beside filling a plain list box with the same strings, redraw
 //    suspended, both painted;
 //  - PreTranslateMessage per message with 1024 unticked lines;
-//  - start-up of Turfwise.exe (or Turfwise64.exe) to its dialog beside a bare dialog program.
+//  - start-up of Turfwise.exe (or Turfwise64.exe) to its dialog beside the same
+//    program with the manifest it had before the themed common controls, and
+//    beside a bare dialog program.
 // Run on demand: scripts/bench-wine.sh
 #include <windows.h>
 
@@ -189,19 +191,26 @@ int main()
 
     SetManaged(TURFWISE_EXE_NAME, false);
     SetManaged("bare_dialog.exe", false);
-    std::vector<double> turfwise, bare;
+    SetManaged("turfwise_before.exe", false);
+    std::vector<double> turfwise, before, bare;
     const std::string turfwiseExe = BesideSelf("..\\..\\ui\\" TURFWISE_EXE_NAME);
+    const std::string beforeExe = BesideSelf("turfwise_before.exe");
     const std::string bareExe = BesideSelf("bare_dialog.exe");
-    TimeToDialog(bareExe);  // warm the file cache and the prefix
+    // Warm the file cache and the prefix, the side-by-side store too.
+    TimeToDialog(bareExe);
+    TimeToDialog(turfwiseExe);
+    TimeToDialog(beforeExe);
     for (int run = 0; run < kRuns; ++run) {
         turfwise.push_back(TimeToDialog(turfwiseExe));
+        before.push_back(TimeToDialog(beforeExe));
         bare.push_back(TimeToDialog(bareExe));
     }
     SetManaged(TURFWISE_EXE_NAME, true);
     SetManaged("bare_dialog.exe", true);
+    SetManaged("turfwise_before.exe", true);
 
     const double sa = Median(showAll), pl = Median(plain);
-    const double tw = Median(turfwise), br = Median(bare);
+    const double tw = Median(turfwise), bf = Median(before), br = Median(bare);
     std::printf("Show All, 1024 classes:               %8.2f ms\n", sa * 1e3);
     std::printf("plain list box, same strings:         %8.2f ms   ratio %.2f (target <= 1.5)\n", pl * 1e3, sa / pl);
     std::printf("PreTranslateMessage, WM_NULL:         %8.2f us   (target < 20)\n", Median(pretranslateIdle) * 1e6);
@@ -209,6 +218,8 @@ int main()
     std::printf("  of which the dialog manager's part: %8.2f us   (IsDialogMessage, dispatch to the list)\n",
                 Median(dialogManagerMouse) * 1e6);
     std::printf("start-up to dialog, %-18s %8.1f ms\n", TURFWISE_EXE_NAME ":", tw * 1e3);
+    std::printf("start-up to dialog, comctl32 5 manifest: %5.1f ms   ratio %.2f (themed against before)\n", bf * 1e3,
+                tw / bf);
     std::printf("start-up to dialog, bare dialog:      %8.1f ms   ratio %.2f (target <= 1.5)\n", br * 1e3, tw / br);
     std::printf("(medians of %d runs)\n", kRuns);
     return 0;

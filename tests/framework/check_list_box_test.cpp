@@ -2,12 +2,20 @@
 // keyboard messages through the dialog's modal loop.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <uxtheme.h>
+#include <vsstyle.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "framework/afxwin.h"
+#include "framework/theme.h"
+#include "tests/support/look_override.h"
 #include "tests/framework/dialog_script.h"
 #include "tests/framework/test_dialogs.h"
 
@@ -386,38 +394,211 @@ TEST(CheckListBoxLook, LineHeightFollowsTheFontButNeverUndercutsTheBox)
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
-// Dark pixels in the check box cell of one line drawn into a memory DC.
-int DarkPixelsInBox(CCheckListBox& list, int nIndex)
+// One list line drawn into a 32-bit bitmap, read back pixel by pixel.
+class LineCanvas {
+public:
+    LineCanvas(int cx, int cy) : m_cx(cx), m_cy(cy)
+    {
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        m_hDC = ::CreateCompatibleDC(nullptr);
+        m_hBitmap = ::CreateDIBSection(m_hDC, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_pBits), nullptr, 0);
+        m_hOld = ::SelectObject(m_hDC, m_hBitmap);
+    }
+    ~LineCanvas()
+    {
+        ::SelectObject(m_hDC, m_hOld);
+        ::DeleteObject(m_hBitmap);
+        ::DeleteDC(m_hDC);
+    }
+    HDC DC() const { return m_hDC; }
+    COLORREF Pixel(int x, int y) const
+    {
+        ::GdiFlush();
+        const uint32_t v = m_pBits[y * m_cx + x];
+        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    }
+    // The pixels of the columns [0, cx), row by row.
+    std::vector<COLORREF> Columns(int cx) const
+    {
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < m_cy; ++y)
+            for (int x = 0; x < cx; ++x)
+                pixels.push_back(Pixel(x, y));
+        return pixels;
+    }
+    int m_cx, m_cy;
+
+private:
+    HDC m_hDC;
+    HBITMAP m_hBitmap;
+    HGDIOBJ m_hOld;
+    uint32_t* m_pBits = nullptr;
+};
+
+const int kLineWidth = 100;
+const int kCheckCell = 15;  // the box and its margin at 96 DPI
+
+void DrawLine(CCheckListBox& list, int nIndex, LineCanvas& canvas, UINT nState = 0)
 {
-    const int cx = 100, cy = list.GetItemHeight(0);
-    HDC hScreen = ::GetDC(nullptr);
-    HDC hDC = ::CreateCompatibleDC(hScreen);
-    HBITMAP hBitmap = ::CreateCompatibleBitmap(hScreen, cx, cy);
-    HGDIOBJ hOld = ::SelectObject(hDC, hBitmap);
-    DRAWITEMSTRUCT dis{ODT_LISTBOX, IDC_FW_LIST, static_cast<UINT>(nIndex), ODA_DRAWENTIRE, 0, list.m_hWnd, hDC,
-                       {0, 0, cx, cy}, 0};
+    DRAWITEMSTRUCT dis{ODT_LISTBOX, IDC_FW_LIST, static_cast<UINT>(nIndex), ODA_DRAWENTIRE, nState, list.m_hWnd,
+                       canvas.DC(), {0, 0, canvas.m_cx, canvas.m_cy}, 0};
     list.DrawItem(&dis);
-    int nDark = 0;
-    for (int y = 0; y < cy; ++y)
-        for (int x = 0; x < 15; ++x) {
-            const COLORREF c = ::GetPixel(hDC, x, y);
-            nDark += GetRValue(c) + GetGValue(c) + GetBValue(c) < 200 ? 1 : 0;
-        }
-    ::SelectObject(hDC, hOld);
-    ::DeleteObject(hBitmap);
-    ::DeleteDC(hDC);
-    ::ReleaseDC(nullptr, hScreen);
-    return nDark;
 }
 
-TEST(CheckListBoxLook, TickedLinesShowATickInTheirBox)
+// The check box cell of a line as the theme or the classic frame control
+// draws a box of 13 by 13 in it, centred down, on the window's colour.
+std::vector<COLORREF> ExpectedCell(CCheckListBox& list, HTHEME hTheme, int nPart, int nState)
+{
+    LineCanvas canvas(kCheckCell, list.GetItemHeight(0));
+    RECT rcCell = {0, 0, kCheckCell, canvas.m_cy};
+    ::FillRect(canvas.DC(), &rcCell, ::GetSysColorBrush(COLOR_WINDOW));
+    RECT rcBox = {1, (canvas.m_cy - 13) / 2, 14, (canvas.m_cy - 13) / 2 + 13};
+    if (hTheme != nullptr)
+        ::DrawThemeBackground(hTheme, canvas.DC(), nPart, nState, &rcBox, nullptr);
+    else
+        ::DrawFrameControl(canvas.DC(), &rcBox, DFC_BUTTON, static_cast<UINT>(nState));
+    return canvas.Columns(kCheckCell);
+}
+
+std::vector<COLORREF> DrawnCell(CCheckListBox& list, int nIndex, UINT nItemState = 0)
+{
+    LineCanvas canvas(kLineWidth, list.GetItemHeight(0));
+    DrawLine(list, nIndex, canvas, nItemState);
+    return canvas.Columns(kCheckCell);
+}
+
+TEST(CheckListBoxLook, BoxesAreTheThemesCheckBoxInTheLinesState)
 {
     CScriptedCheckListDlg dlg;
     dlg.Then([&] {
-        dlg.m_list.SetCheck(1, 1);
-        const int nUnticked = DarkPixelsInBox(dlg.m_list, 0);
-        const int nTicked = DarkPixelsInBox(dlg.m_list, 1);
-        EXPECT_GT(nTicked, nUnticked + 10) << "unticked " << nUnticked << ", ticked " << nTicked;
+        CCheckListBox& list = dlg.m_list;
+        HTHEME hTheme = ::OpenThemeData(list.m_hWnd, L"BUTTON");
+        ASSERT_NE(hTheme, nullptr) << "no theme in the prefix";
+        const int states[] = {CBS_UNCHECKEDNORMAL, CBS_CHECKEDNORMAL, CBS_UNCHECKEDHOT, CBS_CHECKEDHOT,
+                              CBS_UNCHECKEDDISABLED, CBS_CHECKEDDISABLED};
+        std::vector<std::vector<COLORREF>> expected;
+        for (int nState : states)
+            expected.push_back(ExpectedCell(list, hTheme, BP_CHECKBOX, nState));
+        for (size_t a = 0; a < expected.size(); ++a)
+            for (size_t b = a + 1; b < expected.size(); ++b)
+                if (expected[a] == expected[b])
+                    std::printf("the theme draws states %d and %d alike\n", states[a], states[b]);
+        // Wine's Light theme draws an unticked disabled box as an enabled one;
+        // the other states it tells apart.
+        ASSERT_NE(expected[0], expected[1]);
+        ASSERT_NE(expected[1], expected[5]);
+        ASSERT_NE(expected[0], expected[2]);
+        ASSERT_NE(expected[1], expected[3]);
+
+        list.SetCheck(1, 1);
+        list.SetCheck(3, 1);
+        EXPECT_EQ(expected[0], DrawnCell(list, 0));
+        EXPECT_EQ(expected[1], DrawnCell(list, 1));
+        EXPECT_EQ(expected[0], DrawnCell(list, 2, ODS_SELECTED | ODS_FOCUS));
+        // The mouse over line 2's box makes it hot, and that line only.
+        list.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(dlg.kBoxX, dlg.LineY(2)));
+        EXPECT_EQ(expected[2], DrawnCell(list, 2));
+        EXPECT_EQ(expected[1], DrawnCell(list, 1));
+        list.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(dlg.kBoxX, dlg.LineY(3)));
+        EXPECT_EQ(expected[3], DrawnCell(list, 3));
+        EXPECT_EQ(expected[0], DrawnCell(list, 2));
+        list.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(dlg.kTextX, dlg.LineY(3)));  // on the text: not hot
+        EXPECT_EQ(expected[1], DrawnCell(list, 3));
+        list.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(dlg.kBoxX, dlg.LineY(3)));
+        list.SendMessage(WM_MOUSELEAVE);
+        EXPECT_EQ(expected[1], DrawnCell(list, 3));
+
+        ::EnableWindow(list.m_hWnd, FALSE);
+        EXPECT_EQ(expected[4], DrawnCell(list, 0));
+        EXPECT_EQ(expected[5], DrawnCell(list, 1));
+        ::EnableWindow(list.m_hWnd, TRUE);
+        ::CloseThemeData(hTheme);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+TEST(CheckListBoxLook, WithNoThemeTheClassicBoxesAreDrawnUntilAThemeComesBack)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        CCheckListBox& list = dlg.m_list;
+        HTHEME hTheme = ::OpenThemeData(list.m_hWnd, L"BUTTON");
+        ASSERT_NE(hTheme, nullptr) << "no theme in the prefix";
+        list.SetCheck(1, 1);
+        const std::vector<COLORREF> themed = ExpectedCell(list, hTheme, BP_CHECKBOX, CBS_CHECKEDNORMAL);
+        ASSERT_EQ(themed, DrawnCell(list, 1));
+        const UINT nClassic = DFCS_BUTTONCHECK | DFCS_FLAT;
+        const std::vector<COLORREF> unticked = ExpectedCell(list, nullptr, 0, nClassic);
+        const std::vector<COLORREF> ticked = ExpectedCell(list, nullptr, 0, nClassic | DFCS_CHECKED);
+        ASSERT_NE(unticked, ticked);
+        ASSERT_NE(themed, ticked);
+        {
+            LookOverride classic({true, false});
+            EXPECT_EQ(themed, DrawnCell(list, 1)) << "the theme is opened again only when it changes";
+            list.SendMessage(WM_THEMECHANGED);
+            EXPECT_EQ(unticked, DrawnCell(list, 0));
+            EXPECT_EQ(ticked, DrawnCell(list, 1));
+            ::EnableWindow(list.m_hWnd, FALSE);
+            EXPECT_EQ(ExpectedCell(list, nullptr, 0, nClassic | DFCS_CHECKED | DFCS_INACTIVE), DrawnCell(list, 1));
+            ::EnableWindow(list.m_hWnd, TRUE);
+        }
+        list.SendMessage(WM_THEMECHANGED);
+        EXPECT_EQ(themed, DrawnCell(list, 1));
+        ::CloseThemeData(hTheme);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+bool Holds(const LineCanvas& canvas, COLORREF colour)
+{
+    for (int y = 0; y < canvas.m_cy; ++y)
+        for (int x = kCheckCell; x < canvas.m_cx; ++x)
+            if (canvas.Pixel(x, y) == colour)
+                return true;
+    return false;
+}
+
+TEST(CheckListBoxLook, InHighContrastEveryColourIsTheSystems)
+{
+    CScriptedCheckListDlg dlg;
+    dlg.Then([&] {
+        CCheckListBox& list = dlg.m_list;
+        list.SetCheck(1, 1);
+        DrawnCell(list, 1);  // the theme is open now
+        SystemColours colours({{COLOR_WINDOW, kStrangeWindow},
+                               {COLOR_WINDOWTEXT, kStrangeWindowText},
+                               {COLOR_HIGHLIGHT, kStrangeHighlight},
+                               {COLOR_HIGHLIGHTTEXT, kStrangeHighlightText}});
+        LookOverride highContrast({false, true});
+        // Windows tells the top-level windows; the dialog tells its controls.
+        dlg.SendMessage(WM_SYSCOLORCHANGE);
+
+        std::set<COLORREF> system;
+        for (int nIndex : {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT,
+                           COLOR_3DDKSHADOW, COLOR_3DLIGHT, COLOR_BTNTEXT, COLOR_GRAYTEXT})
+            system.insert(::GetSysColor(nIndex));
+        for (int nLine : {0, 1}) {
+            int nStrange = 0;
+            COLORREF crFirst = 0;
+            for (COLORREF c : DrawnCell(list, nLine))
+                if (system.count(c) == 0 && nStrange++ == 0)
+                    crFirst = c;
+            EXPECT_EQ(0, nStrange) << "line " << nLine << ": " << nStrange << " pixels of no system colour, such as "
+                                   << std::hex << crFirst;
+        }
+        EXPECT_NE(DrawnCell(list, 0), DrawnCell(list, 1));
+
+        // A line's text on the window's pair, a selected line's on the highlight's.
+        LineCanvas plain(kLineWidth, list.GetItemHeight(0));
+        DrawLine(list, 0, plain);
+        EXPECT_EQ(kStrangeWindow, plain.Pixel(kLineWidth - 1, 0));
+        EXPECT_TRUE(Holds(plain, kStrangeWindowText));
+        LineCanvas selected(kLineWidth, list.GetItemHeight(0));
+        DrawLine(list, 0, selected, ODS_SELECTED);
+        EXPECT_EQ(kStrangeHighlight, selected.Pixel(kLineWidth - 1, 0));
+        EXPECT_TRUE(Holds(selected, kStrangeHighlightText));
+        EXPECT_FALSE(Holds(selected, kStrangeWindowText));
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }

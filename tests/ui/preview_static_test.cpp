@@ -2,15 +2,18 @@
 // caption into memory device contexts, and freeing the bitmap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "tests/framework/dialog_script.h"
+#include "tests/support/look_override.h"
 #include "tests/ui/controls_test_dialogs.h"
 #include "ui/preview_static.h"
 
@@ -300,6 +303,66 @@ TEST(PreviewStaticCaption, WhiteTextPlacedByStyleAndTheContextLeftAsItWas)
         dlg.m_preview.SetWindowText("");
         DrawThroughDialog(dlg, dlg.m_preview, empty);
         EXPECT_TRUE(empty.WhiteRows().empty());
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+}
+
+// How many pixels of each colour a canvas holds, and how many of the
+// picture's stand inside the smallest rectangle around all the others.
+struct CaptionColours {
+    std::map<COLORREF, int> counts;
+    int nPictureInCaption = 0;
+};
+
+CaptionColours ReadCaption(const Canvas& canvas, COLORREF picture)
+{
+    CaptionColours result;
+    RECT rc = {128, 96, 0, 0};
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 128; ++x) {
+            const COLORREF c = canvas.Pixel(x, y);
+            ++result.counts[c];
+            if (c != picture) {
+                rc.left = std::min<LONG>(rc.left, x);
+                rc.top = std::min<LONG>(rc.top, y);
+                rc.right = std::max<LONG>(rc.right, x + 1);
+                rc.bottom = std::max<LONG>(rc.bottom, y + 1);
+            }
+        }
+    for (int y = rc.top; y < rc.bottom; ++y)
+        for (int x = rc.left; x < rc.right; ++x)
+            result.nPictureInCaption += canvas.Pixel(x, y) == picture ? 1 : 0;
+    return result;
+}
+
+TEST(PreviewStaticCaption, TakesTheSystemsColoursAndInHighContrastHidesThePictureBehindIt)
+{
+    CScriptedPreviewDlg dlg;
+    dlg.Then([&] {
+        const COLORREF picture = RGB(0, 160, 64);
+        SystemColours colours({{COLOR_WINDOW, kStrangeWindow},
+                               {COLOR_WINDOWTEXT, kStrangeWindowText},
+                               {COLOR_HIGHLIGHTTEXT, kStrangeHighlightText}});
+        dlg.m_preview.SetWindowText("texture.bmp");
+
+        Canvas over(128, 96, picture);
+        DrawThroughDialog(dlg, dlg.m_preview, over);
+        CaptionColours caption = ReadCaption(over, picture);
+        EXPECT_GT(caption.counts[kStrangeHighlightText], 0);
+        EXPECT_EQ(0, caption.counts[kStrangeWindowText]);
+        EXPECT_EQ(0, caption.counts[kStrangeWindow]);
+        EXPECT_GT(caption.nPictureInCaption, caption.counts[kStrangeHighlightText]) << "the picture between the letters";
+
+        LookOverride highContrast({false, true});
+        Canvas band(128, 96, picture);
+        ::SetBkColor(band.DC(), RGB(1, 2, 3));
+        DrawThroughDialog(dlg, dlg.m_preview, band);
+        EXPECT_EQ(RGB(1, 2, 3), ::GetBkColor(band.DC()));
+        caption = ReadCaption(band, picture);
+        EXPECT_GT(caption.counts[kStrangeWindowText], 0);
+        EXPECT_GT(caption.counts[kStrangeWindow], caption.counts[kStrangeWindowText]);
+        EXPECT_EQ(0, caption.counts[kStrangeHighlightText]);
+        EXPECT_EQ(0, caption.nPictureInCaption) << "the letters stand on the window's colour alone";
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -88,7 +90,7 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-TEST(TurfwiseExe, HasA32And16PixelIconAndAManifestOfDpiAwarenessOnly)
+TEST(TurfwiseExe, HasA32And16PixelIconAndAManifestOfThemedControlsAndDpiAwareness)
 {
     HMODULE exe = ::LoadLibraryExA(TurfwiseExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(exe, nullptr);
@@ -108,16 +110,35 @@ TEST(TurfwiseExe, HasA32And16PixelIconAndAManifestOfDpiAwarenessOnly)
         EXPECT_EQ(e.bitCount, 4);
     }
     EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
-    // The manifest Windows reads at start: DPI-aware, and no execution level,
-    // which would switch off file virtualization.
+    // The manifest Windows reads at start: the common controls 6, DPI-aware
+    // per monitor and, before Windows 10, for the system, and no execution
+    // level, which would switch off file virtualization.
     HRSRC manifest = ::FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */);
     ASSERT_NE(manifest, nullptr);
     const std::string xml(static_cast<const char*>(::LockResource(::LoadResource(exe, manifest))),
                           ::SizeofResource(exe, manifest));
     EXPECT_NE(xml.find(">true</dpiAware>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos) << xml;
     EXPECT_EQ(xml.find("requestedExecutionLevel"), std::string::npos) << xml;
     EXPECT_EQ(xml.find("trustInfo"), std::string::npos) << xml;
     ::FreeLibrary(exe);
+}
+
+// The path of a DLL that a running process has loaded; empty when it has none of that name.
+std::string LoadedModule(DWORD pid, const char* name)
+{
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return "";
+    std::string path;
+    MODULEENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Module32First(snapshot, &entry); more && path.empty(); more = ::Module32Next(snapshot, &entry))
+        if (::lstrcmpiA(entry.szModule, name) == 0)
+            path = entry.szExePath;
+    ::CloseHandle(snapshot);
+    return path;
 }
 
 struct Found {
@@ -215,6 +236,14 @@ TEST(TurfwiseExe, RunsOnTheGameFolderWhateverItsArgumentsAndKeepsNoSettings)
                 ::PostMessageW(about.other, WM_COMMAND, IDOK, 0);
                 EXPECT_TRUE(WaitUntil([&] { return WindowsOf(pi.dwProcessId).other == nullptr; }));
             }
+            // The common controls 6 that the manifest asks for, from the side-by-side
+            // store, not the system folder's 5.x. Wine's copy there carries the
+            // file version of 5.x; its folder names the assembly's version.
+            std::string comctl32 = LoadedModule(pi.dwProcessId, "comctl32.dll");
+            for (char& c : comctl32)
+                c = char(::tolower(static_cast<unsigned char>(c)));
+            EXPECT_NE(comctl32.find("\\winsxs\\"), std::string::npos) << comctl32;
+            EXPECT_NE(comctl32.find("common-controls_6595b64144ccf1df_6."), std::string::npos) << comctl32;
             // The screenshot kept with the build.
             ::SendMessageW(f.dialog, WM_NULL, 0, 0);
             ::Sleep(300);
