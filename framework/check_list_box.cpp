@@ -156,7 +156,7 @@ void CCheckListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
 void CCheckListBox::DrawCheckBox(HDC hDC, const RECT& rcBox, int nIndex, UINT nItemState)
 {
     if (!m_bThemeTried) {
-        m_theme.Open(m_hWnd, L"BUTTON");
+        m_theme.Open(m_hWnd, L"BUTTON", m_nDpi);
         m_bThemeTried = true;
     }
     const bool bChecked = GetCheck(nIndex) != 0;
@@ -166,7 +166,9 @@ void CCheckListBox::DrawCheckBox(HDC hDC, const RECT& rcBox, int nIndex, UINT nI
         int nState = bDisabled ? CBS_UNCHECKEDDISABLED : bHot ? CBS_UNCHECKEDHOT : CBS_UNCHECKEDNORMAL;
         if (bChecked)
             nState += CBS_CHECKEDNORMAL - CBS_UNCHECKEDNORMAL;
-        if (m_theme.DrawBackground(hDC, BP_CHECKBOX, nState, rcBox))
+        // A box of the theme's size for another DPI would not follow the
+        // list's; the classic box does.
+        if (m_theme.PartFits(hDC, BP_CHECKBOX, nState, rcBox) && m_theme.DrawBackground(hDC, BP_CHECKBOX, nState, rcBox))
             return;
     }
     RECT rc = rcBox;

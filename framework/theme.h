@@ -25,14 +25,18 @@ public:
     CThemeData(const CThemeData&) = delete;
     CThemeData& operator=(const CThemeData&) = delete;
 
-    // The theme of a window class (L"BUTTON") for drawing in hWnd; false, and
-    // closed, where the classic look applies.
-    bool Open(HWND hWnd, LPCWSTR lpszClassList);
+    // The theme of a window class (L"BUTTON") for drawing in hWnd at nDpi;
+    // false, and closed, where the classic look applies.
+    bool Open(HWND hWnd, LPCWSTR lpszClassList, int nDpi);
     void Close();
     bool IsOpen() const { return m_hTheme != nullptr; }
 
     // False when closed or the theme cannot draw the part: draw it classically.
     bool DrawBackground(HDC hDC, int nPart, int nState, const RECT& rc) const;
+
+    // Whether the theme draws the part at the size of rc, within a pixel. A
+    // theme made for another DPI than the window's draws it smaller or larger.
+    bool PartFits(HDC hDC, int nPart, int nState, const RECT& rc) const;
 
 private:
     HANDLE m_hTheme = nullptr;  // HTHEME

@@ -165,8 +165,8 @@ windows_tests() {
     else
         [ $arch = win32 ] && [ "$(i686_how)" = emulated ] && how=" (emulated)"
         "$here/wine-prefix.sh" $arch || status=1
-        echo "== $name$how: tests under Wine on $DISPLAY"
-        run_ctest "$name$how" $preset $dir
+        echo "== $name$how: tests under Wine, two at a time, each in an Xvfb of its own"
+        TURFWISE_DISPLAY_EACH=1 run_ctest "$name$how" $preset $dir
         readonly_as_user "$name-user$how" $arch $dir
     fi
     if [ $arch = win32 ]; then

@@ -12,4 +12,15 @@ case "${1:-}" in --arch=*) arch=${1#--arch=}; shift ;; esac
 case "${1:-}" in --dpi=*) dpi=${1#--dpi=}; shift ;; esac
 wine_use "$arch" $dpi || exit 1
 "$here/wine-prefix.sh" "$arch" $dpi >/dev/null || exit 1
-exec timeout -k 5 "${TURFWISE_WINE_TIMEOUT:-240}" "$WINE_LOADER" "$@"
+run() { timeout -k 5 "${TURFWISE_WINE_TIMEOUT:-240}" "$WINE_LOADER" "$@"; }
+[ -n "${TURFWISE_DISPLAY_EACH:-}" ] || { run "$@"; exit; }
+
+# A screen of its own, so that ctest may run two windowed tests at once
+# without one's windows, focus or clicks reaching the other's.
+shown=$(mktemp) || exit 1
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$shown" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; rm -f "$shown"' EXIT
+for _ in $(seq 100); do [ -s "$shown" ] && break; sleep 0.05; done
+[ -s "$shown" ] || { echo "wine-run.sh: Xvfb did not start" >&2; exit 1; }
+DISPLAY=:$(head -n1 "$shown") run "$@"
