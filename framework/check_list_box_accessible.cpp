@@ -294,28 +294,26 @@ STDMETHODIMP CCheckListBoxAccessible::get_accName(VARIANT varChild, BSTR* pszNam
     return ReturnString(name.data(), static_cast<UINT>(cch), pszName);
 }
 
-STDMETHODIMP CCheckListBoxAccessible::get_accValue(VARIANT varChild, BSTR* pszValue)
+HRESULT CCheckListBoxAccessible::ListTextOnly(VARIANT varChild, BSTR* psz, StandardText pfnStandard)
 {
-    if (pszValue == nullptr)
+    if (psz == nullptr)
         return E_POINTER;
-    *pszValue = nullptr;
+    *psz = nullptr;
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accValue(varChild, pszValue) : hr;
+        return hr == S_FALSE ? (m_pStandard->*pfnStandard)(varChild, psz) : hr;
     return DISP_E_MEMBERNOTFOUND;
+}
+
+STDMETHODIMP CCheckListBoxAccessible::get_accValue(VARIANT varChild, BSTR* pszValue)
+{
+    return ListTextOnly(varChild, pszValue, &IAccessible::get_accValue);
 }
 
 STDMETHODIMP CCheckListBoxAccessible::get_accDescription(VARIANT varChild, BSTR* pszDescription)
 {
-    if (pszDescription == nullptr)
-        return E_POINTER;
-    *pszDescription = nullptr;
-    int nIndex = 0;
-    const HRESULT hr = Which(varChild, &nIndex);
-    if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accDescription(varChild, pszDescription) : hr;
-    return DISP_E_MEMBERNOTFOUND;
+    return ListTextOnly(varChild, pszDescription, &IAccessible::get_accDescription);
 }
 
 STDMETHODIMP CCheckListBoxAccessible::get_accRole(VARIANT varChild, VARIANT* pvarRole)
@@ -366,14 +364,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accState(VARIANT varChild, VARIANT* pv
 
 STDMETHODIMP CCheckListBoxAccessible::get_accHelp(VARIANT varChild, BSTR* pszHelp)
 {
-    if (pszHelp == nullptr)
-        return E_POINTER;
-    *pszHelp = nullptr;
-    int nIndex = 0;
-    const HRESULT hr = Which(varChild, &nIndex);
-    if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accHelp(varChild, pszHelp) : hr;
-    return DISP_E_MEMBERNOTFOUND;
+    return ListTextOnly(varChild, pszHelp, &IAccessible::get_accHelp);
 }
 
 STDMETHODIMP CCheckListBoxAccessible::get_accHelpTopic(BSTR* pszHelpFile, VARIANT varChild, long* pidTopic)
@@ -391,14 +382,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accHelpTopic(BSTR* pszHelpFile, VARIAN
 
 STDMETHODIMP CCheckListBoxAccessible::get_accKeyboardShortcut(VARIANT varChild, BSTR* pszKeyboardShortcut)
 {
-    if (pszKeyboardShortcut == nullptr)
-        return E_POINTER;
-    *pszKeyboardShortcut = nullptr;
-    int nIndex = 0;
-    const HRESULT hr = Which(varChild, &nIndex);
-    if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accKeyboardShortcut(varChild, pszKeyboardShortcut) : hr;
-    return DISP_E_MEMBERNOTFOUND;
+    return ListTextOnly(varChild, pszKeyboardShortcut, &IAccessible::get_accKeyboardShortcut);
 }
 
 STDMETHODIMP CCheckListBoxAccessible::get_accFocus(VARIANT* pvarChild)

@@ -61,6 +61,10 @@ private:
     // S_OK for a line (nIndex its 0-based index), S_FALSE for the list
     // itself, a failure for anything else or once the list has gone.
     HRESULT Which(const VARIANT& varChild, int* pnIndex) const;
+    // A text that only the list itself has (value, description, help,
+    // shortcut): the standard object's for the list, none for a line.
+    using StandardText = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
+    HRESULT ListTextOnly(VARIANT varChild, BSTR* psz, StandardText pfnStandard);
 
     LONG m_cRef = 1;
     CCheckListBox* m_pList;
