@@ -64,15 +64,7 @@ int FindClassList(const CommonOptions& options, ClassListFile* file, std::string
 
 bool IsDamage(const ScanResult& scan)
 {
-    switch (scan.error) {
-    case ERROR_INVALID_FUNCTION:
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_INVALID_DATA:
-    case ERROR_INVALID_PARAMETER:
-        return true;
-    default:
-        return false;
-    }
+    return IsScanDamage(scan.error);
 }
 
 ScanResult Scan(ClassListFile* file, bool report)

@@ -8,14 +8,15 @@
 #include "cli/open.h"
 #include "cli/report.h"
 #include "data/backup_restore.h"
-#include "data/record_scan.h"
 
 int Restore(const CommonOptions& options, const std::string& path)
 {
     ClassListFile& file = g_classListFile;
     const auto backup = std::make_unique<ClassListBackup>();
+    // The classes as the decision found them: a walk made now, copied out of the view.
+    const auto now = std::make_unique<ClassListing>();
     RestoreDecision decision;
-    DecideRestore(&file, path.c_str(), options.force, backup.get(), &decision);
+    DecideRestore(&file, path.c_str(), options.force, backup.get(), &decision, now.get());
     if (decision.verdict == RESTORE_UNREADABLE) {
         const std::string shown = *backup->path ? ShownPath(backup->path) : ShownPath(path) + CLASS_LIST_BACKUP_SUFFIX;
         Complain(shown, "cannot read the backup (" + ErrorText(decision.error) + ")");
@@ -32,7 +33,7 @@ int Restore(const CommonOptions& options, const std::string& path)
         return EXIT_DAMAGED_OR_DIFFERENT;
     }
     if (decision.verdict == RESTORE_OTHER_SIZE) {
-        Complain(backupPath, "the backup is " + std::to_string(backup->size) + " bytes and " + ShownPath(path) + " " +
+        Complain(backupPath, "the backup is " + std::to_string(backup->length) + " bytes and " + ShownPath(path) + " " +
                                  std::to_string(file.fileSize) + ": refused, nothing was changed");
         return EXIT_DAMAGED_OR_DIFFERENT;
     }
@@ -61,47 +62,42 @@ int Restore(const CommonOptions& options, const std::string& path)
         return EXIT_DAMAGED_OR_DIFFERENT;
     }
 
-    // The classes as the decision found them: a walk made now, copied out of the view.
-    const auto now = std::make_unique<ClassListing>();
-    ScanClassList(&file);
-    if (!ListScanned(path, file, now.get()))
-        return EXIT_FILE_ERROR;
-    const std::vector<Change> changes = DiffSurfaceTypes(*now, backup->bytes);
-    PrintChanges(changes);
-    if (compared.differing != 0)
-        std::printf("%lu other bytes differ from the backup.\n", static_cast<unsigned long>(compared.differing));
+    const EditRequest request = RestoreRequest(*now, *backup);
+    const auto otherBytes = [&] {
+        if (compared.differing != 0)
+            std::printf("%lu other bytes differ from the backup.\n", static_cast<unsigned long>(compared.differing));
+    };
     if (decision.verdict == RESTORE_ALREADY_MATCHES) {
+        otherBytes();
         std::printf("The class list already matches its backup.\n");
         return EXIT_DONE;
     }
     if (options.dryRun) {
+        PrintChanges(request.changes);
+        otherBytes();
         std::printf("%s would be restored from %s; nothing was written (--dry-run).\n", ShownPath(path).c_str(),
                     backupPath.c_str());
         return EXIT_DONE;
     }
-    DWORD restored = 0;
-    // Written only while the file is the one decided on, checked directly before the first store.
-    if (!RestoreClassListChecked(&file, backup.get(), &decision.viewDigest, &restored)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_INVALID) {
-            Complain(ShownPath(path), ChangedSinceListed(error));
-            return EXIT_FILE_ERROR;
-        }
-        FlushClassList(&file);   // what was restored is on disk as far as the disk allows
-        std::vector<Change> done;
-        // A surface type counts as restored only once both its bytes are.
-        for (const Change& c : changes)
-            if (c.offset + CLASS_SURFACE_TYPE_OFS + 2 <= restored)
-                done.push_back(c);
-        Complain(ShownPath(path), "the system failed a store into the file at offset " + std::to_string(restored) +
-                                      " (" + ErrorText(error) + "): the bytes before it are the backup's, the rest "
-                                      "as they were; " + DescribeDone(done) + " before it");
+    const EditResult result = EditClassList(&file, *now, path.c_str(), request);
+    switch (result.outcome) {
+    case EDIT_DONE:
+        // Listed only once they are on disk: a refused or failed write leaves no line that reads as done.
+        PrintChanges(result.made);
+        otherBytes();
+        std::printf("Restored %s from %s.\n", ShownPath(path).c_str(), backupPath.c_str());
+        return EXIT_DONE;
+    case EDIT_FILE_CHANGED:
+        Complain(ShownPath(path), ChangedSinceListed(result.error));
         return EXIT_FILE_ERROR;
-    }
-    if (!FlushClassList(&file)) {
-        Complain(ShownPath(path), "the restore may not have reached the disk (" + ErrorText(GetLastError()) + ")");
+    case EDIT_NOT_FLUSHED:
+        Complain(ShownPath(path), "the restore may not have reached the disk (" + ErrorText(result.error) + ")");
         return EXIT_FILE_ERROR;
+    default:
+        break;
     }
-    std::printf("Restored %s from %s.\n", ShownPath(path).c_str(), backupPath.c_str());
-    return EXIT_DONE;
+    Complain(ShownPath(path), "the system failed a store into the file at offset " + std::to_string(result.restored) +
+                                  " (" + ErrorText(result.error) + "): the bytes before it are the backup's, the rest "
+                                  "as they were; " + DescribeDone(result.made) + " before it");
+    return EXIT_FILE_ERROR;
 }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "data/class_listing.h"
+#include "data/class_list_edit.h"
 #include "data/class_record.h"
 #include "data/record_scan.h"
 #include "platform/last_error.h"
@@ -35,30 +36,6 @@ bool ScanBackup(const ClassListBackup* backup, RestoreDecision* decision)
     return true;
 }
 
-bool IsDamage(DWORD error)
-{
-    return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_INVALID_DATA;
-}
-
-struct Comparison {
-    const ClassListFile* now;
-    const ClassListBackup* backup;
-    RestoreDecision* decision;
-};
-
-// Every read of the view the decision makes, in one guarded pass.
-void CompareWithView(void* context)
-{
-    Comparison& c = *static_cast<Comparison*>(context);
-    const ClassListFile& now = *c.now;
-    CompareWithClassList(&now, c.backup->bytes, c.backup->size, &c.decision->compared);
-    DWORD count = 0;
-    for (DWORD p = 0; p < now.classCount; ++p)
-        if (SurfaceTypeOf(c.backup->bytes + (now.classRecords[p] - now.view)) != SurfaceTypeOf(now.classRecords[p]))
-            ++count;
-    c.decision->changedClasses = count;
-    c.decision->viewDigest = DigestOutside(now.view, now.fileSize, nullptr, 0);
-}
 
 int Decided(RestoreDecision* decision, RestoreVerdict verdict)
 {
@@ -75,16 +52,16 @@ int Unreadable(RestoreDecision* decision, RestoreVerdict verdict = RESTORE_UNREA
 } // namespace
 
 int DecideRestore(const ClassListFile* file, LPCSTR classListPath, bool force, ClassListBackup* backup,
-                  RestoreDecision* decision)
+                  RestoreDecision* decision, ClassListing* listing)
 {
-    if (!file || !file->view || !backup || !decision)
+    if (!file || !file->view || !backup || !decision || !listing)
         return FailWith(ERROR_INVALID_PARAMETER);
     *decision = RestoreDecision{};
     if (!ReadClassListBackupOf(file, classListPath, backup))
         return Unreadable(decision);
     if (backup->isTheClassList)
         return Decided(decision, RESTORE_IS_THE_CLASS_LIST);
-    if (backup->size != file->fileSize)
+    if (backup->length != file->fileSize)
         return Decided(decision, RESTORE_OTHER_SIZE);
     decision->backupDigest = DigestOutside(backup->bytes, backup->size, nullptr, 0);
     if (!ScanBackup(backup, decision))
@@ -100,18 +77,34 @@ int DecideRestore(const ClassListFile* file, LPCSTR classListPath, bool force, C
     }
     now->view = file->view;
     now->fileSize = file->fileSize;
-    if (!ScanClassList(now.get()) && !IsDamage(GetLastError()))
+    if ((!ScanClassList(now.get()) && !IsScanDamage(GetLastError())) || !ListClasses(now.get(), listing))
         return Unreadable(decision, RESTORE_FILE_UNREADABLE);
     // Turfwise changes only surface types: any other byte that differs was
     // changed by something else since the backup, and a restore would undo it.
-    Comparison comparison{now.get(), backup, decision};
-    if (!GuardViewAccess(now->view, now->fileSize, CompareWithView, &comparison))
+    auto compare = [&] {
+        CompareWithListing(file->view, listing, backup->bytes, backup->size, &decision->compared);
+        decision->viewDigest = DigestOutside(file->view, file->fileSize, nullptr, 0);
+    };
+    if (!GuardViewAccess(file->view, file->fileSize, compare))
         return Unreadable(decision, RESTORE_FILE_UNREADABLE);
+    decision->changedClasses = static_cast<DWORD>(PlanRestore(*listing, backup->bytes).size());
     if (decision->compared.differing != 0 && !force)
         return Decided(decision, RESTORE_OTHER_BYTES);
     if (decision->changedClasses == 0 && decision->compared.differing == 0)
         return Decided(decision, RESTORE_ALREADY_MATCHES);
     return Decided(decision, RESTORE_ALLOWED);
+}
+
+EditRequest RestoreRequest(const ClassListing& listing, const ClassListBackup& backup)
+{
+    EditRequest request;
+    request.changes = PlanRestore(listing, backup.bytes);
+    // Put back whole, as the user asked: where the decision found other bytes
+    // too (forced), those go back with the surface types.
+    request.wholeFile = backup.bytes;
+    request.backUp = false;   // the backup is what goes back
+    request.flush = true;
+    return request;
 }
 
 bool SameRestore(const RestoreDecision& asked, const RestoreDecision& now)

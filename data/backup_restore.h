@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "data/class_list_backup.h"
+#include "data/class_list_edit.h"
 
 // The first reason found, in this order; the ones `force` may pass over are
 // marked so.
@@ -35,12 +36,16 @@ struct RestoreDecision {
 };
 
 // Reads the backup of the class list in `file` (open at `classListPath`) into
-// `backup`, and decides on a walk of the file made now, not on its tables,
-// which may describe a file another program has since rewritten. With `force` a damaged backup or one
-// with other bytes is put back whole all the same. Returns 1 when the backup
-// may be put back (RESTORE_ALLOWED), else 0.
+// `backup` (none of it when its size is not the file's), and decides on a
+// walk of the file made now, not on its tables, which may describe a file
+// another program has since rewritten; `listing` is that walk's. With `force`
+// a damaged backup or one with other bytes is put back whole all the same.
+// Returns 1 when the backup may be put back (RESTORE_ALLOWED), else 0.
 int DecideRestore(const ClassListFile* file, LPCSTR classListPath, bool force, ClassListBackup* backup,
-                  RestoreDecision* decision);
+                  RestoreDecision* decision, ClassListing* listing);
+
+// The edit that puts the backup back, on the listing the decision made.
+EditRequest RestoreRequest(const ClassListing& listing, const ClassListBackup& backup);
 
 // Whether a decision made again, just before writing, is the one the user
 // was asked about: the same verdict on the same bytes of the file and of the

@@ -15,15 +15,20 @@
 
 namespace {
 
-// Reads all of an open file; fewer bytes than its size means it changed while
-// we read, and no comparison or restore may trust what came.
-int ReadWholeFile(HANDLE handle, ClassListBackup* backup)
+// Reads all of an open file, unless `sizeWanted` is given and the file is
+// not of that size: a file of gigabytes is never read to learn that it is
+// no backup. Fewer bytes than its size means it changed while we read, and
+// no comparison or restore may trust what came.
+int ReadWholeFile(HANDLE handle, ClassListBackup* backup, const DWORD* sizeWanted = nullptr)
 {
     DWORD high = 0;
     SetLastError(ERROR_SUCCESS);
     const DWORD size = GetFileSize(handle, &high);
     if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)
         return 0;
+    backup->length = uint64_t(high) << 32 | size;
+    if (sizeWanted && backup->length != *sizeWanted)
+        return 1;
     if (high != 0)
         return FailWith(ERROR_FILE_TOO_LARGE);   // no class list is 4 GiB
     backup->storage.reset(new (std::nothrow) BYTE[size ? size : 1]);
@@ -46,9 +51,10 @@ int NotABackup(BackupComparison* found, BackupMismatch mismatch)
 
 // The comparison reads the whole view, a page of which the system may no
 // longer be able to bring in: 0 with its error then.
-int CompareGuarded(const ClassListFile* file, const ClassListBackup& copy, BackupComparison* found)
+int CompareGuarded(const ClassListFile* file, const ClassListing* listing, const ClassListBackup& copy,
+                   BackupComparison* found)
 {
-    auto compare = [&] { CompareWithClassList(file, copy.bytes, copy.size, found); };
+    auto compare = [&] { CompareWithListing(file->view, listing, copy.bytes, copy.size, found); };
     return GuardViewAccess(file->view, file->fileSize, compare);
 }
 
@@ -56,7 +62,7 @@ enum { NOTHING_THERE = -1 };
 
 // What stands at `backup`: 1 a backup of this class list, 0 something else or
 // a failure, NOTHING_THERE when the name is free.
-int CheckExisting(const ClassListFile* file, LPCSTR backup, BackupComparison* found)
+int CheckExisting(const ClassListFile* file, const ClassListing* listing, LPCSTR backup, BackupComparison* found)
 {
     const DWORD attributes = GetFileAttributesA(backup);
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -81,7 +87,7 @@ int CheckExisting(const ClassListFile* file, LPCSTR backup, BackupComparison* fo
         result = FailWith(ERROR_FILE_EXISTS);
     } else if (!ReadWholeFile(handle, &copy)) {
         result = 0;
-    } else if (!CompareGuarded(file, copy, found)) {
+    } else if (!CompareGuarded(file, listing, copy, found)) {
         result = 0;
     } else {
         result = found->mismatch == BACKUP_MATCHES ? FailWith(ERROR_ALREADY_EXISTS, 1) : FailWith(ERROR_FILE_EXISTS);
@@ -218,32 +224,30 @@ int FormatBackupPath(LPCSTR classListPath, char* path, DWORD size)
     return 1;
 }
 
-void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD size, BackupComparison* result)
+void CompareWithListing(const BYTE* view, const ClassListing* listing, const BYTE* bytes, DWORD size,
+                        BackupComparison* result)
 {
     *result = BackupComparison{BACKUP_MATCHES, size, 0, 0, 0};
-    if (size != file->fileSize) {
+    if (size != listing->fileSize) {
         result->mismatch = BACKUP_OTHER_SIZE;
         return;
     }
-    // The class table is in file order, so one pass steps over each surface type.
-    DWORD next = 0;
-    for (DWORD k = 0; k < size; ++k) {
-        while (next < file->classCount &&
-               static_cast<DWORD>(file->classRecords[next] - file->view) + CLASS_SURFACE_TYPE_OFS + 2 <= k)
-            ++next;
-        if (next < file->classCount &&
-            k >= static_cast<DWORD>(file->classRecords[next] - file->view) + CLASS_SURFACE_TYPE_OFS)
-            continue;
-        if (bytes[k] != file->view[k] && result->differing++ == 0)
+    SurfaceTypeBytes surfaceTypes(listing->classes, listing->count);
+    for (DWORD k = 0; k < size; ++k)
+        if (!surfaceTypes.At(k) && bytes[k] != view[k] && result->differing++ == 0)
             result->firstOffset = k;
-    }
     if (result->differing != 0)
         result->mismatch = BACKUP_OTHER_BYTES;
 }
 
 int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found)
 {
-    return BackupListedClassList(file, nullptr, classListPath, backupPath, found, nullptr);
+    std::unique_ptr<ClassListing> listing(new (std::nothrow) ClassListing());
+    if (!listing)
+        return FailWith(ERROR_NOT_ENOUGH_MEMORY);
+    if (file && !ListClasses(file, listing.get()))
+        return 0;
+    return BackupListedClassList(file, listing.get(), classListPath, backupPath, found, nullptr);
 }
 
 int WithdrawBackup(LPCSTR backupPath, BackupMade* made)
@@ -273,19 +277,19 @@ int BackupListedClassList(const ClassListFile* file, const ClassListing* listing
 {
     if (made)
         *made = BackupMade{};
-    if (!file || !file->view || !backupPath || !found)
+    if (!file || !file->view || !listing || !backupPath || !found)
         return FailWith(ERROR_INVALID_PARAMETER);
     *found = BackupComparison{BACKUP_MATCHES, 0, 0, 0, 0};
     if (!FormatBackupPath(classListPath, backupPath, BACKUP_PATH_SIZE))
         return 0;
     // A copy of a file another program rewrote since it was listed is no
     // backup of what the user is about to change, nor is it compared with one.
-    if (listing && !CheckListing(file, listing))
+    if (!CheckListing(file, listing))
         return 0;
     RemoveDeadCopies(backupPath);
     // A name taken between the look and the rename is looked at once more.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int result = CheckExisting(file, backupPath, found);
+        int result = CheckExisting(file, listing, backupPath, found);
         if (result != NOTHING_THERE)
             return result;
         result = WriteNew(file, listing, backupPath, made);
@@ -315,7 +319,7 @@ int ReadClassListBackupOf(const ClassListFile* file, LPCSTR classListPath, Class
     // Asked of the handle that is read, so that the file judged is the file read.
     if (file && file->fileHandle)
         backup->isTheClassList = SameFile(handle, file->fileHandle);
-    const int result = ReadWholeFile(handle, backup);
+    const int result = ReadWholeFile(handle, backup, file ? &file->fileSize : nullptr);
     KeepLastError keep;
     CloseHandle(handle);
     return result;
@@ -328,93 +332,4 @@ void FreeClassListBackup(ClassListBackup* backup)
     backup->storage.reset();
     backup->bytes = nullptr;
     backup->size = 0;
-}
-
-namespace {
-
-struct Restore {
-    BYTE* view;
-    const BYTE* bytes;
-    DWORD size;
-    BYTE* const* classes;         // the file's class records, in file order: their surface types go in whole
-    DWORD count;
-    const uint64_t* expected;     // when set, the view's digest the restore was decided on
-    volatile int changed;
-    volatile DWORD done;
-};
-
-// In file order and only where the bytes differ: a page the system cannot
-// back stops it with everything before it restored and nothing after, and
-// pages that need no change are not dirtied. A surface type is stored as the
-// edits store it, both bytes touched first, so that it is never left half
-// the backup's.
-void RestoreBytes(void* context)
-{
-    Restore& restore = *static_cast<Restore*>(context);
-    if (restore.expected && DigestOutside(restore.view, restore.size, nullptr, 0) != *restore.expected) {
-        restore.changed = 1;
-        return;
-    }
-    DWORD next = 0;
-    for (DWORD k = restore.done; k < restore.size;) {
-        while (next < restore.count && DWORD(restore.classes[next] - restore.view) + CLASS_SURFACE_TYPE_OFS < k)
-            ++next;
-        volatile BYTE* at = restore.view + k;
-        if (next < restore.count && DWORD(restore.classes[next] - restore.view) + CLASS_SURFACE_TYPE_OFS == k &&
-            k + 1 < restore.size) {
-            if (at[0] != restore.bytes[k] || at[1] != restore.bytes[k + 1]) {
-                at[0] = at[0];
-                at[1] = at[1];
-                at[0] = restore.bytes[k];
-                at[1] = restore.bytes[k + 1];
-            }
-            k += 2;
-        } else {
-            if (at[0] != restore.bytes[k])
-                at[0] = restore.bytes[k];
-            ++k;
-        }
-        // Counted only once it is in the view, whatever the compiler would reorder.
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        restore.done = k;
-    }
-}
-
-} // namespace
-
-int RestoreClassList(ClassListFile* file, const ClassListBackup* backup)
-{
-    return RestoreClassListEx(file, backup, nullptr);
-}
-
-int RestoreClassListEx(ClassListFile* file, const ClassListBackup* backup, DWORD* restored)
-{
-    return RestoreClassListChecked(file, backup, nullptr, restored);
-}
-
-int RestoreClassListChecked(ClassListFile* file, const ClassListBackup* backup, const uint64_t* expected,
-                            DWORD* restored)
-{
-    if (restored)
-        *restored = 0;
-    if (!file || !file->view || !backup || !backup->bytes)
-        return FailWith(ERROR_INVALID_PARAMETER);
-    if (backup->size != file->fileSize)
-        return FailWith(ERROR_INVALID_DATA);
-    // Which bytes are surface types, from a walk of the file as it is now.
-    // One that stops early (damage, or a page it cannot read) still tells
-    // them up to there, and the restore meets what stopped it itself.
-    std::unique_ptr<ClassListFile> now(new (std::nothrow) ClassListFile());
-    if (!now)
-        return FailWith(ERROR_NOT_ENOUGH_MEMORY);
-    now->view = file->view;
-    now->fileSize = file->fileSize;
-    ScanClassList(now.get());
-    Restore restore{file->view, backup->bytes, backup->size, now->classRecords, now->classCount, expected, 0, 0};
-    const int result = GuardViewAccess(file->view, file->fileSize, RestoreBytes, &restore);
-    if (restored)
-        *restored = restore.done;
-    if (result && restore.changed)
-        return FailWith(ERROR_FILE_INVALID);
-    return result;
 }

@@ -37,7 +37,12 @@ struct BackupComparison {
     DWORD sizeHigh;   // a file under the backup's name may be 4 GiB or more
 };
 
-void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD size, BackupComparison* result);
+struct ClassListing;
+
+// `bytes` against the listed file in `view`, surface types aside. Reads the
+// view unguarded: for a guarded access.
+void CompareWithListing(const BYTE* view, const ClassListing* listing, const BYTE* bytes, DWORD size,
+                        BackupComparison* result);
 
 // Makes sure a backup of the mapped class list stands beside it before its
 // first change, and gives its path in `backupPath` (BACKUP_PATH_SIZE bytes).
@@ -53,8 +58,6 @@ void CompareWithClassList(const ClassListFile* file, const BYTE* bytes, DWORD si
 // program killed while it wrote is removed by the next backup, once no
 // running program has its process id.
 int BackupClassList(const ClassListFile* file, LPCSTR classListPath, char* backupPath, BackupComparison* found);
-
-struct ClassListing;
 
 // The backup this program wrote, if it wrote one, as the file system knows it.
 struct BackupMade {
@@ -86,6 +89,7 @@ void SetBackupWrittenHook(void (*hook)(LPCSTR temporaryPath));
 struct ClassListBackup {
     BYTE* bytes;
     DWORD size;
+    uint64_t length;     // the file's, as found: ReadClassListBackupOf reads none of one of another size
     char path[BACKUP_PATH_SIZE];
     std::unique_ptr<BYTE[]> storage;
     bool isTheClassList;   // the name leads to the class list itself (ReadClassListBackupOf)
@@ -95,24 +99,8 @@ struct ClassListBackup {
 // when the file gives fewer bytes than its size, ERROR_FILE_TOO_LARGE (223)
 // for 4 GiB or more, ERROR_CANT_ACCESS_FILE (1920) for a pipe or device.
 int ReadClassListBackup(LPCSTR classListPath, ClassListBackup* backup);
-// The same, and whether the file read is the open class list itself.
+// The same, and whether the file read is the open class list itself; one of
+// another size than the class list is not read (`bytes` null, 1).
 int ReadClassListBackupOf(const ClassListFile* file, LPCSTR classListPath, ClassListBackup* backup);
 // Lets the bytes go before the record does.
 void FreeClassListBackup(ClassListBackup* backup);
-
-// Puts the backup back over the mapped class list, every byte, through the
-// view. Fails with ERROR_INVALID_DATA (13), writing nothing, when the sizes
-// differ: the mapping cannot change the file's length. The caller scans again.
-// A store the system cannot back (a full disk, a file cut short) ends it with
-// that error.
-int RestoreClassList(ClassListFile* file, const ClassListBackup* backup);
-// The same; *restored says how far, from the start of the file, the view
-// already holds the backup's bytes, the whole size after a success. Bytes
-// from there on are as they were.
-int RestoreClassListEx(ClassListFile* file, const ClassListBackup* backup, DWORD* restored);
-// The same only while the view's digest (every byte, see class_listing.h) is
-// still `*expected`, that of the file the restore was decided on: checked in
-// the same guarded pass as the stores, directly before them. Nothing is
-// written and the result is 0 with ERROR_FILE_INVALID (1006) when it is not.
-int RestoreClassListChecked(ClassListFile* file, const ClassListBackup* backup, const uint64_t* expected,
-                            DWORD* restored);

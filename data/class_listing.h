@@ -30,15 +30,40 @@ struct ClassListing {
 int ListClasses(const ClassListFile* file, ClassListing* listing);
 
 // Whether the file still holds what was listed: the same size, the same
-// records at the same offsets, and the same bytes everywhere but in the
-// listed classes' surface types, which another Turfwise may have set. 1 when
-// it does; 0 with ERROR_FILE_INVALID (1006, "externally altered") when it
-// does not, or with the system's error when it cannot be read.
+// records at the same offsets with the same class numbers, and the same bytes
+// everywhere but in the listed classes' surface types, which another Turfwise
+// may have set. 1 when it does; 0 with ERROR_FILE_INVALID (1006, "externally
+// altered") when it does not, or with the system's error when it cannot be read.
 int CheckListing(const ClassListFile* file, const ClassListing* listing);
 
+// The listed class whose record starts at `offset`, or -1.
+int FindListed(const ClassListing* listing, DWORD offset);
+
+// Tells, asked byte by byte in rising order, which bytes are the listed
+// classes' surface types (the classes are in file order): the one walk that
+// the digest, the backup's comparison and the restore share. A plain loop,
+// for a guarded access.
+class SurfaceTypeBytes {
+public:
+    SurfaceTypeBytes(const ListedClass* classes, DWORD count) : classes_(classes), count_(count) {}
+    // 0 when byte k is no surface type's, else 1 or 2 for its first or second byte.
+    int At(DWORD k)
+    {
+        while (next_ < count_ && uint64_t(classes_[next_].offset) + CLASS_SURFACE_TYPE_OFS + 2 <= k)
+            ++next_;
+        if (next_ == count_ || k < uint64_t(classes_[next_].offset) + CLASS_SURFACE_TYPE_OFS)
+            return 0;
+        return k == uint64_t(classes_[next_].offset) + CLASS_SURFACE_TYPE_OFS ? 1 : 2;
+    }
+
+private:
+    const ListedClass* classes_;
+    DWORD count_;
+    DWORD next_ = 0;
+};
+
 // FNV-1a over [view, view + size) less the surface type of each of the
-// `count` classes, which are in file order; with none, of every byte. A plain
-// loop, for a guarded access.
+// `count` classes; with none, of every byte.
 uint64_t DigestOutside(const BYTE* view, DWORD size, const ListedClass* classes, DWORD count);
 
 // Whether the backup is the class list itself (a link to it), asked of the

@@ -24,3 +24,14 @@ inline SurfaceType SurfaceTypeOf(const BYTE* classRecord)
 {
     return ReadLE16(classRecord + CLASS_SURFACE_TYPE_OFS);
 }
+
+// Stores the record's surfaceType and nothing else, each byte first stored as
+// it is: a field across two pages meets a page the system cannot back before
+// either byte has changed. For a guarded access.
+inline void StoreSurfaceType(BYTE* classRecord, SurfaceType code)
+{
+    volatile BYTE* field = classRecord + CLASS_SURFACE_TYPE_OFS;
+    field[0] = field[0];
+    field[1] = field[1];
+    WriteLE16(classRecord + CLASS_SURFACE_TYPE_OFS, code);
+}

@@ -117,6 +117,20 @@ void WalkRecords(void* context)
 
 } // namespace
 
+bool IsScanDamage(DWORD error)
+{
+    return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_INVALID_DATA;
+}
+
+int WalkClassList(ClassListFile* file)
+{
+    file->classCount = 0;
+    file->waterCount = 0;
+    Walk walk{file, 0, 1, 0, 0};
+    WalkRecords(&walk);
+    return walk.result;
+}
+
 int ScanClassList(ClassListFile* file)
 {
     return ScanClassListEx(file, nullptr);

@@ -32,6 +32,14 @@ struct ScanStop {
 // to it), which ends the walk as normally as the end itself.
 int ScanClassListEx(ClassListFile* file, ScanStop* stop);
 
+// Whether a walk that stopped with `error` stopped at something in the file
+// (damage), rather than at the system's failure to read it.
+bool IsScanDamage(DWORD error);
+
+// The walk alone: no guard, and only the tables' counts cleared, for a caller
+// already inside a guarded access of its own (a plain loop, as the guard asks).
+int WalkClassList(ClassListFile* file);
+
 // The text that tells the user of an unrecognised record, into `text`; false
 // when the walk stopped for another reason (nothing to report).
 bool FormatScanReport(const ClassListFile* file, const ScanStop& stop, char* text, std::size_t size);

@@ -1,12 +1,10 @@
 #include "data/texture_classes.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "data/byte_order.h"
-#include "data/class_listing_internal.h"
 #include "platform/last_error.h"
 #include "platform/view_guard.h"
 
@@ -248,117 +246,35 @@ int FormatClassLineOrError(const BYTE* classRecord, char* line)
 
 namespace {
 
-struct SurfaceStores {
-    BYTE* const* records;
-    DWORD count;
-    const SurfaceType* codes;   // one per record, or null for `code` for all
-    WORD code;
-    const ClassListing* listing;   // when set, the file must still hold it
-    volatile int changed;          // ...and did not: nothing was stored
-    volatile DWORD done;
-};
-
-void StoreSurfaceTypes(void* context)
+// Guarded: a store the system cannot back (a full disk, a file cut short)
+// ends the edit there, with its error as the last-error code.
+void StoreAll(BYTE* const* records, DWORD count, const SurfaceType* codes, WORD code)
 {
-    SurfaceStores& stores = *static_cast<SurfaceStores*>(context);
-    if (const ClassListing* listing = stores.listing) {
-        if (DigestOutside(g_classListFile.view, g_classListFile.fileSize, listing->classes, listing->count) !=
-            listing->digest) {
-            stores.changed = 1;
+    const ClassListFile& file = g_classListFile;
+    // A record outside the view cannot be stored into: the edit is refused
+    // whole rather than done with a class left out.
+    for (DWORD i = 0; i < count; ++i)
+        if (!IsInsideView(&file, records[i], CLASS_RECORD_SIZE)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
             return;
         }
-    }
-    for (DWORD i = stores.done; i < stores.count; stores.done = ++i) {
-        BYTE* record = stores.records[i];
-        // Each byte first stored as it is: a field across two pages meets a
-        // page the system cannot back before either byte has changed.
-        volatile BYTE* field = record + CLASS_SURFACE_TYPE_OFS;
-        field[0] = field[0];
-        field[1] = field[1];
-        WriteLE16(record + CLASS_SURFACE_TYPE_OFS, stores.codes ? stores.codes[i] : stores.code);
-        // Counted only once it is in the view, whatever the compiler would reorder.
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-    }
-}
-
-int StoreGuarded(SurfaceStores* stores, DWORD* stored)
-{
-    const ClassListFile& file = g_classListFile;
-    if (stored)
-        *stored = 0;
-    // A record outside the view cannot be stored into: the edit is refused
-    // whole rather than reported done with a class left out.
-    for (DWORD i = 0; i < stores->count; ++i)
-        if (!IsInsideView(&file, stores->records[i], CLASS_RECORD_SIZE))
-            return FailWith(ERROR_INVALID_PARAMETER);
-    const int result = GuardViewAccess(file.view, file.fileSize, StoreSurfaceTypes, stores);
-    if (stored)
-        *stored = stores->done;
-    if (result && stores->changed)
-        return FailWith(ERROR_FILE_INVALID);
-    return result;
-}
-
-int StoreListed(SurfaceStores* stores, DWORD* stored)
-{
-    if (stored)
-        *stored = 0;
-    const ClassListFile& file = g_classListFile;
-    if (!stores->listing)
-        return FailWith(ERROR_INVALID_PARAMETER);
-    if (!CheckListedRecords(&file, stores->listing))
-        return 0;
-    for (DWORD i = 0; i < stores->count; ++i) {
-        const BYTE* record = stores->records[i];
-        if (!IsInsideView(&file, record, CLASS_RECORD_SIZE) ||
-            FindListed(stores->listing, static_cast<DWORD>(record - file.view)) < 0)
-            return FailWith(ERROR_INVALID_PARAMETER);
-    }
-    return StoreGuarded(stores, stored);
+    auto store = [&] {
+        for (DWORD i = 0; i < count; ++i)
+            StoreSurfaceType(records[i], codes ? codes[i] : code);
+    };
+    GuardViewAccess(file.view, file.fileSize, store);
 }
 
 } // namespace
 
 void ApplySurfaceType(DWORD code, BYTE* const* records, DWORD count)
 {
-    ApplySurfaceTypeEx(code, records, count, nullptr);
+    StoreAll(records, records ? count : 0, nullptr, static_cast<WORD>(code));
 }
 
 void ResetSurfaceTypes()
 {
-    ResetSurfaceTypesEx(nullptr);
-}
-
-int ApplySurfaceTypeEx(DWORD code, BYTE* const* records, DWORD count, DWORD* stored)
-{
-    SurfaceStores stores{records, records ? count : 0, nullptr, static_cast<WORD>(code), nullptr, 0, 0};
-    return StoreGuarded(&stores, stored);
-}
-
-int ResetSurfaceTypesEx(DWORD* stored)
-{
-    ClassListFile& file = g_classListFile;
-    DWORD count = file.classCount < DEFAULT_SURFACE_TYPE_COUNT ? file.classCount : DEFAULT_SURFACE_TYPE_COUNT;
-    SurfaceStores stores{file.classRecords, count, DefaultSurfaceTypes, 0, nullptr, 0, 0};
-    return StoreGuarded(&stores, stored);
-}
-
-int ApplyListedSurfaceType(const ClassListing* listing, DWORD code, BYTE* const* records, DWORD count,
-                           DWORD* stored)
-{
-    SurfaceStores stores{records, records ? count : 0, nullptr, static_cast<WORD>(code), listing, 0, 0};
-    return StoreListed(&stores, stored);
-}
-
-int ResetListedSurfaceTypes(const ClassListing* listing, DWORD* stored)
-{
-    // The listed classes, the table's first 256 positions: the default table
-    // goes by position.
-    BYTE* records[DEFAULT_SURFACE_TYPE_COUNT];
-    DWORD count = 0;
-    if (listing && g_classListFile.view)
-        for (; count < listing->count && count < DEFAULT_SURFACE_TYPE_COUNT; ++count)
-            records[count] = g_classListFile.view + listing->classes[count].offset;
-    SurfaceStores stores{records, count, DefaultSurfaceTypes, 0, listing, 0, 0};
-    return StoreListed(&stores, stored);
+    const ClassListFile& file = g_classListFile;
+    StoreAll(file.classRecords, file.classCount < DEFAULT_SURFACE_TYPE_COUNT ? file.classCount : DEFAULT_SURFACE_TYPE_COUNT,
+             DefaultSurfaceTypes, 0);
 }

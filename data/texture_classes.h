@@ -70,25 +70,11 @@ int FormatClassLine(const BYTE* classRecord, char* line /* CLASS_LINE_SIZE bytes
 // even the class record can be read.
 int FormatClassLineOrError(const BYTE* classRecord, char* line /* CLASS_LINE_SIZE bytes */);
 
-// Both store the 16-bit surfaceType of each class and nothing else. A record
+// Both store the 16-bit surfaceType of each class and nothing else, with no
+// check of the file: the stores at the bottom of the one edit path
+// (class_list_edit.h), which is what every change goes through. A record
 // outside the view stores nothing at all (87); the reset leaves positions past
-// the default table unchanged. A store the system cannot back (a full disk, a file cut
-// short) ends the edit, leaving its error as the last-error code.
+// the default table unchanged. A store the system cannot back (a full disk, a
+// file cut short) ends the edit, leaving its error as the last-error code.
 void ApplySurfaceType(DWORD code, BYTE* const* records, DWORD count);
 void ResetSurfaceTypes();
-// The same, 1 on success; 0 with the last-error code when the system failed
-// a store. *stored then says how many records, from the first, were handled
-// before it: the one after them and the rest are as they were.
-int ApplySurfaceTypeEx(DWORD code, BYTE* const* records, DWORD count, DWORD* stored);
-int ResetSurfaceTypesEx(DWORD* stored);
-
-struct ClassListing;
-// The same on a listed file (see class_listing.h): the check that the file
-// still holds the listing and then the stores, the check's last read of the
-// view directly before the first store, so that the window another program
-// has is the stores themselves. Nothing is stored when the file changed
-// (ERROR_FILE_INVALID, 1006) or a record is not one of the listed classes
-// (87). The reset takes the listed classes' records.
-int ApplyListedSurfaceType(const ClassListing* listing, DWORD code, BYTE* const* records, DWORD count,
-                           DWORD* stored);
-int ResetListedSurfaceTypes(const ClassListing* listing, DWORD* stored);

@@ -14,6 +14,7 @@
 
 #include "data/byte_order.h"
 #include "data/class_list_file.h"
+#include "data/class_list_edit.h"
 #include "data/class_listing.h"
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
@@ -191,11 +192,14 @@ inline void CheckListedEdits(ClassListFile& file, const std::vector<uint8_t>& be
         surfaceByte[listing.classes[i].offset + CLASS_SURFACE_TYPE_OFS] = true;
         surfaceByte[listing.classes[i].offset + CLASS_SURFACE_TYPE_OFS + 1] = true;
     }
-    std::vector<BYTE*> ticked;
+    std::vector<DWORD> ticked;
     for (DWORD i = 1; i < count; i += 2) {
-        ticked.push_back(file.classRecords[i]);
+        ticked.push_back(i);
         types[i] = kCode;
     }
+    EditRequest request;
+    request.changes = PlanSet(listing, ticked, kCode);
+    request.backUp = false;   // no file on disk to back up
     if (!ticked.empty()) {
         // Another program's change, in a byte the input picks (its last),
         // so that it lands in records and in what they point to alike.
@@ -204,20 +208,16 @@ inline void CheckListedEdits(ClassListFile& file, const std::vector<uint8_t>& be
             ++at;
         if (at < before.size()) {
             file.view[at] ^= 0x01;
-            DWORD stored = 99;
-            SetLastError(0);
-            const int result = ApplyListedSurfaceType(&listing, kCode, ticked.data(),
-                                                      static_cast<DWORD>(ticked.size()), &stored);
-            Expect(result == 0 && stored == 0 && GetLastError() == ERROR_FILE_INVALID,
-                   "a store into a changed file was not refused as 1006");
+            const EditResult refused = EditClassList(&file, listing, "", request);
+            Expect(refused.outcome == EDIT_FILE_CHANGED && refused.made.empty(),
+                   "a store into a changed file was not refused");
             file.view[at] ^= 0x01;
             Expect(std::memcmp(before.data(), file.view, before.size()) == 0, "a refused store changed the file");
         }
     }
-    DWORD stored = 0;
-    Expect(ApplyListedSurfaceType(&listing, kCode, ticked.data(), static_cast<DWORD>(ticked.size()),
-                                  &stored) == 1 && stored == ticked.size(),
-           "a listed store on the file as listed failed");
+    const EditResult edited = EditClassList(&file, listing, "", request);
+    Expect(edited.outcome == EDIT_DONE && edited.made.size() == CountChanging(request.changes),
+           "an edit of the file as listed failed");
     CheckEdited(file, before, types, scanResult, scanError);
     if (!before.empty())
         std::memcpy(file.view, before.data(), before.size());

@@ -3,7 +3,8 @@
 # tarball's program in a chroot that holds nothing else, on class lists and a
 # Wine prefix made here byte by byte; set and restore on a copy; the .deb's
 # fields and files, its program as dpkg-deb -x unpacks it, and lintian; the
-# man page against groff and --help; the bash completion. Everything happens
+# man page against groff and --help; the bash completion; the date a source
+# export gives its files. Everything happens
 # under OUT; nothing is installed. Writes one line per case, with its
 # outcome, to OUT/junit-linux.xml.
 #   scripts/test-linux-package.sh OUT

@@ -66,11 +66,10 @@ CClassListDlg::CClassListDlg(CWnd* pParent)
       m_bShowingAll(0),
       m_nStatusTimer(0),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_bBackupSettled(0),
       m_szClassListPath(),
       m_listing(),
-      m_backupMade(),
-      m_szBackupPathMade()
+      m_bWithoutBackup(0),
+      m_nWithoutBackupDigest(0)
 {
     AddAnchor(IDC_CLASS_LIST, ANCHOR_SIZE_Y);
     AddAnchor(IDC_PREVIEW, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
@@ -467,79 +466,88 @@ void CClassListDlg::OnUpdate()
         code = choice->code;
     }
 
-    BYTE* records[CLASS_TABLE_SIZE];
-    DWORD nRecords = 0;
+    std::vector<DWORD> positions;
     const int nCount = m_classList.GetCount();
-    for (int i = 0; i < nCount && nRecords < CLASS_TABLE_SIZE; ++i)
-        if (m_classList.GetCheck(i) == 1)
-            records[nRecords++] = reinterpret_cast<BYTE*>(m_classList.GetItemData(i));
-    if (nRecords > 0 && !BackUpBeforeFirstEdit())
-        return;
-    DWORD nStored = 0;
-    const BOOL bStored = ApplyListedSurfaceType(&m_listing, code, records, nRecords, &nStored);
-    if (!bStored && nStored == 0 && ::GetLastError() == ERROR_FILE_INVALID) {
-        ChangedSinceListed(ERROR_FILE_INVALID);
-        return;
+    for (int i = 0; i < nCount; ++i) {
+        const BYTE* pRecord = reinterpret_cast<const BYTE*>(m_classList.GetItemData(i));
+        const int nPosition = FindListed(&m_listing, static_cast<DWORD>(pRecord - g_classListFile.view));
+        if (m_classList.GetCheck(i) == 1 && nPosition >= 0)
+            positions.push_back(DWORD(nPosition));
     }
-    m_backupMade.made = false;   // a change it was made for is in the file: it stays
-    m_bModified = 1;
+    EditResult result;
+    if (!Edit(PlanSet(m_listing, positions, SurfaceType(code)), &result))
+        return;
     // The system failed a store: say how far the edit got, then list the
     // file as it is now.
-    if (!bStored)
+    if (result.outcome == EDIT_FAILED)
         ShowMessage(MB_OK, "ERROR:%X  Updating CLASSLIST.BGL\n%lu of the %lu ticked classes, the first in the list, were "
                     "changed; the others are as they were.\n",
-                    unsigned(::GetLastError()), static_cast<unsigned long>(nStored),
-                    static_cast<unsigned long>(nRecords));
-
-    if (!ScanAndReport()) {
-        ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
-        return;
-    }
-    FillList(m_bShowingAll);
-    // Only when every ticked class is in the file.
-    if (bStored && nStored == nRecords)
+                    unsigned(result.error), static_cast<unsigned long>(result.made.size()),
+                    static_cast<unsigned long>(positions.size()));
+    if (ListAgain() && result.outcome == EDIT_DONE)
         SetStatus("Classlist updated.");
-}
-
-void CClassListDlg::ChangedSinceListed(DWORD dwError)
-{
-    // Nothing was changed, so nothing needs a backup made for this change:
-    // left, a copy from before another program's change would stop every
-    // later backup.
-    if (m_backupMade.made && WithdrawBackup(m_szBackupPathMade, &m_backupMade))
-        m_bBackupSettled = 0;
-    UpdateRestoreItem();
-    ShowMessage(MB_OK, "ERROR:%X  Another program changed %s since it was listed; nothing was changed.\n",
-                unsigned(dwError), g_classListFile.fileName);
-    if (!ScanAndReport())
-        ShowMessage(MB_OK, "WARNING:%X  Scanning %s\n", unsigned(::GetLastError()), g_classListFile.fileName);
-    FillList(m_bShowingAll);
-    SetStatus("Classlist listed again: another program changed it.");
 }
 
 void CClassListDlg::OnDefault()
 {
-    if (m_listing.count > 0 && !BackUpBeforeFirstEdit())
+    EditResult result;
+    if (!Edit(PlanReset(m_listing), &result))
         return;
-    DWORD nStored = 0;
-    const BOOL bStored = ResetListedSurfaceTypes(&m_listing, &nStored);
-    if (!bStored && nStored == 0 && ::GetLastError() == ERROR_FILE_INVALID) {
-        ChangedSinceListed(ERROR_FILE_INVALID);
-        return;
-    }
-    m_backupMade.made = false;   // a change it was made for is in the file: it stays
-    m_bModified = 1;
-    if (!bStored)
+    if (result.outcome == EDIT_FAILED)
         ShowMessage(MB_OK, "ERROR:%X  Resetting CLASSLIST.BGL\n%lu classes, the first in the file, were reset; the "
                     "others are as they were.\n",
-                    unsigned(::GetLastError()), static_cast<unsigned long>(nStored));
+                    unsigned(result.error), static_cast<unsigned long>(result.made.size()));
+    if (ListAgain() && result.outcome == EDIT_DONE)
+        SetStatus("Classlist reset to default surface types.");
+}
+
+BOOL CClassListDlg::Edit(const SurfaceTypeChanges& changes, EditResult* pResult)
+{
+    EditRequest request;
+    request.changes = changes;
+    // The user's leave to go on without a backup holds for the file as it
+    // was when it was given: another program's change asks again.
+    request.backUp = !(m_bWithoutBackup && m_nWithoutBackupDigest == m_listing.digest);
+    *pResult = EditClassList(&g_classListFile, m_listing, m_szClassListPath, request);
+    if (pResult->outcome == EDIT_NO_BACKUP) {
+        if (!AskToGoOnWithoutBackup(*pResult))
+            return FALSE;
+        m_bWithoutBackup = 1;
+        m_nWithoutBackupDigest = m_listing.digest;
+        request.backUp = false;
+        *pResult = EditClassList(&g_classListFile, m_listing, m_szClassListPath, request);
+    }
+    switch (pResult->outcome) {
+    case EDIT_FILE_CHANGED:
+        UpdateRestoreItem();
+        ShowMessage(MB_OK, "ERROR:%X  Another program changed %s since it was listed; nothing was changed.\n",
+                    unsigned(pResult->error), g_classListFile.fileName);
+        if (!ScanAndReport())
+            ShowMessage(MB_OK, "WARNING:%X  Scanning %s\n", unsigned(::GetLastError()), g_classListFile.fileName);
+        FillList(m_bShowingAll);
+        SetStatus("Classlist listed again: another program changed it.");
+        return FALSE;
+    case EDIT_DONE:
+    case EDIT_FAILED:
+    case EDIT_NOT_FLUSHED:
+        m_bModified = 1;
+        UpdateRestoreItem();
+        return TRUE;
+    default:
+        // No class list is open: what a scan of none says.
+        ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(pResult->error));
+        return FALSE;
+    }
+}
+
+BOOL CClassListDlg::ListAgain()
+{
     if (!ScanAndReport()) {
         ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(::GetLastError()));
-        return;
+        return FALSE;
     }
     FillList(m_bShowingAll);
-    if (bStored)
-        SetStatus("Classlist reset to default surface types.");
+    return TRUE;
 }
 
 void CClassListDlg::OnQuit()
@@ -556,41 +564,24 @@ void CClassListDlg::OnDblClkClassList()
     m_classList.SetCheck(nIndex, m_classList.GetCheck(nIndex) == 0 ? 1 : 0);
 }
 
-BOOL CClassListDlg::BackUpBeforeFirstEdit()
+BOOL CClassListDlg::AskToGoOnWithoutBackup(const EditResult& result)
 {
-    if (m_bBackupSettled)
-        return TRUE;
-    char szBackup[BACKUP_PATH_SIZE];
-    BackupComparison found;
-    if (!BackupListedClassList(&g_classListFile, &m_listing, m_szClassListPath, szBackup, &found, &m_backupMade)) {
-        const unsigned error = unsigned(::GetLastError());
-        // No backup of a file that is not the one listed, and no question either.
-        if (error == ERROR_FILE_INVALID) {
-            ChangedSinceListed(error);
-            return FALSE;
-        }
-        const char* name = g_classListFile.fileName;
-        char szText[2 * kTextSize];
-        if (error == ERROR_FILE_EXISTS)
-            std::snprintf(szText, sizeof szText,
-                          "Could not save a backup copy of %s (ERROR:%X): %s" CLASS_LIST_BACKUP_SUFFIX
-                          " is there and is not a copy of it. Rename or delete that file to start a new backup.\n\n"
-                          "Change the file anyway?",
-                          name, error, name);
-        else
-            std::snprintf(szText, sizeof szText, "Could not save a backup copy of %s (ERROR:%X). Change the file anyway?",
-                          name, error);
-        // Owned by the dialog, which takes no input while it is up: no second
-        // Update can start under it. No is the default: a stray Enter leaves
-        // the file as it is.
-        if (::MessageBoxA(m_hWnd, szText, "Turfwise", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
-            return FALSE;
-    }
-    if (m_backupMade.made)
-        ::lstrcpynA(m_szBackupPathMade, szBackup, sizeof m_szBackupPathMade);
-    m_bBackupSettled = 1;
-    UpdateRestoreItem();
-    return TRUE;
+    const char* name = g_classListFile.fileName;
+    const unsigned error = unsigned(result.error);
+    char szText[2 * kTextSize];
+    if (error == ERROR_FILE_EXISTS)
+        std::snprintf(szText, sizeof szText,
+                      "Could not save a backup copy of %s (ERROR:%X): %s" CLASS_LIST_BACKUP_SUFFIX
+                      " is there and is not a copy of it. Rename or delete that file to start a new backup.\n\n"
+                      "Change the file anyway?",
+                      name, error, name);
+    else
+        std::snprintf(szText, sizeof szText, "Could not save a backup copy of %s (ERROR:%X). Change the file anyway?",
+                      name, error);
+    // Owned by the dialog, which takes no input while it is up: no second
+    // Update can start under it. No is the default: a stray Enter leaves
+    // the file as it is.
+    return ::MessageBoxA(m_hWnd, szText, "Turfwise", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 void CClassListDlg::EnableEditing(BOOL bEnable)

@@ -6,8 +6,11 @@
 #include <windows.h>
 #include <shellapi.h>  // HDROP
 
+#include <cstdint>
+
 #include "data/backup_restore.h"
 #include "data/class_list_backup.h"
+#include "data/class_list_edit.h"
 #include "data/class_list_file.h"
 #include "data/class_listing.h"
 #include "framework/afxwin.h"
@@ -70,11 +73,10 @@ protected:
     HICON m_hIcon;
     CFont m_listFont;
     CToolTipCtrl m_toolTip;
-    int m_bBackupSettled;  // the backup is made, or the user chose to go on without one
     char m_szClassListPath[CLASS_LIST_PATH_SIZE];  // the file open, or last tried at start-up
-    ClassListing m_listing;    // what the list shows was read from; every store checks the file against it
-    BackupMade m_backupMade;   // the backup this run wrote for the open file, if it wrote one
-    char m_szBackupPathMade[BACKUP_PATH_SIZE];
+    ClassListing m_listing;    // what the list shows was read from; every edit checks the file against it
+    int m_bWithoutBackup;      // the user said Yes to changing the file without a backup...
+    uint64_t m_nWithoutBackupDigest;   // ...when it held what the listing with this digest did
 
 private:
     // The list's own font, for the dialog's DPI.
@@ -82,18 +84,21 @@ private:
     // Shared by Show All and Show Water.
     void FillList(BOOL bAll);
     void EnableEditing(BOOL bEnable);
-    // Before the first store of the run: the backup, or the user's leave to
-    // change the file without one. FALSE when nothing may be stored.
-    BOOL BackUpBeforeFirstEdit();
+    // An edit through the data layer, the backup question asked when the
+    // backup cannot be made. TRUE when something may have been stored, with
+    // the outcome in *pResult; FALSE when nothing was, after saying why (the
+    // file changed by another program is listed again).
+    BOOL Edit(const SurfaceTypeChanges& changes, EditResult* pResult);
+    BOOL AskToGoOnWithoutBackup(const EditResult& result);
+    // After an edit: the file scanned and the list shown again; FALSE, after
+    // saying why, when the scan fails.
+    BOOL ListAgain();
     // Scans the open class list as ScanClassList does, showing first the report of an
     // unrecognised record that stopped it; the scan's last-error code stays.
     int ScanAndReport();
     // Fills the list from the tables of the last scan, listed first: the
     // lines and the listing the stores check come from the same bytes.
     void ListTable(BYTE* const* records, DWORD count);
-    // Update and Default found the file changed by another program since it
-    // was listed: nothing was stored; says so and lists the file as it is now.
-    void ChangedSinceListed(DWORD dwError);
 
     // The list of the file just opened and scanned, chosen, selected and
     // previewed as at start-up.

@@ -133,14 +133,13 @@ BOOL CClassListDlg::OpenOtherClassList(LPCSTR lpszPath)
     // about the new file is up.
     m_classList.ResetContent();
     m_listing.count = 0;
-    m_backupMade = BackupMade{};
     CloseClassList(&g_classListFile);
     g_classListFile = *next;
     NameAfter(&g_classListFile, szPath);
     ::lstrcpynA(m_szClassListPath, szPath, sizeof m_szClassListPath);
     // The new file has had no change and no backup from this run yet.
     m_bModified = 0;
-    m_bBackupSettled = 0;
+    m_bWithoutBackup = 0;
     UpdateRestoreItem();
     if (!ScanAndReport())
         ShowMessage(MB_OK, "WARNING:%X  Scanning %s\n", unsigned(::GetLastError()), g_classListFile.fileName);
@@ -156,9 +155,12 @@ void CClassListDlg::OnRestoreBackup()
     const char* name = g_classListFile.fileName;
     ClassListBackup backup{};
     RestoreDecision decision;
+    std::unique_ptr<ClassListing> pDecided(new (std::nothrow) ClassListing());
+    if (!pDecided)
+        return;
     // Asked again whenever the file or its backup changed while the question was up.
     for (;;) {
-        DecideRestore(&g_classListFile, m_szClassListPath, false, &backup, &decision);
+        DecideRestore(&g_classListFile, m_szClassListPath, false, &backup, &decision, pDecided.get());
         if (decision.verdict != RESTORE_ALLOWED) {
             TellRestoreRefused(decision, backup);
             break;
@@ -171,29 +173,23 @@ void CClassListDlg::OnRestoreBackup()
             break;
         // Decided again on the file as it is now; what is written is what was asked about.
         RestoreDecision now;
-        DecideRestore(&g_classListFile, m_szClassListPath, false, &backup, &now);
-        DWORD restored = 0;
-        if (!SameRestore(decision, now) ||
-            (!RestoreClassListChecked(&g_classListFile, &backup, &now.viewDigest, &restored) &&
-             ::GetLastError() == ERROR_FILE_INVALID && restored == 0)) {
+        DecideRestore(&g_classListFile, m_szClassListPath, false, &backup, &now, pDecided.get());
+        EditResult result;
+        if (SameRestore(decision, now))
+            result = EditClassList(&g_classListFile, *pDecided, m_szClassListPath, RestoreRequest(*pDecided, backup));
+        if (!SameRestore(decision, now) || result.outcome == EDIT_FILE_CHANGED) {
             AskOrTell(MB_OK | MB_ICONWARNING, "%s or its backup changed while the question was up, so nothing was "
                       "written: another program may be writing it.", name);
             continue;
         }
-        const BOOL bRestored = restored == g_classListFile.fileSize && FlushClassList(&g_classListFile);
-        if (!bRestored) {
-            const unsigned error = unsigned(::GetLastError());
+        if (result.outcome != EDIT_DONE) {
             char szMeaning[MAX_PATH];
-            ErrorMeaning(error, szMeaning, sizeof szMeaning);
-            AskOrTell(MB_OK | MB_ICONERROR, "Could not restore %s (ERROR:%X). %s", name, error, szMeaning);
+            ErrorMeaning(result.error, szMeaning, sizeof szMeaning);
+            AskOrTell(MB_OK | MB_ICONERROR, "Could not restore %s (ERROR:%X). %s", name, unsigned(result.error),
+                      szMeaning);
         }
         m_bModified = 1;
-        if (!ScanAndReport()) {
-            ShowMessage(MB_OK, "ERROR:%X  Scanning %s\n", unsigned(::GetLastError()), name);
-            break;
-        }
-        FillList(m_bShowingAll);
-        if (bRestored)
+        if (ListAgain() && result.outcome == EDIT_DONE)
             SetStatus("Classlist restored from its backup.");
         break;
     }

@@ -612,8 +612,9 @@ TEST_F(CliTest, FilesOfGigabytesAreJudgedByTheirSizeWithoutBeingRead)
                                                                               "list " + std::to_string(list.bytes.size())))
         << set.err;
     CliRun restore = Run({"restore"});
-    EXPECT_EQ(restore.exitCode, 2);
-    EXPECT_TRUE(Contains(restore.err, Backup() + ": cannot read the backup (the file is 4 GiB or more; error 223: "))
+    EXPECT_EQ(restore.exitCode, 3);
+    EXPECT_TRUE(Contains(restore.err, Backup() + ": the backup is 5000000000 bytes and " + path_ + " " +
+                                          std::to_string(list.bytes.size()) + ": refused, nothing was changed"))
         << restore.err;
     EXPECT_EQ(ReadFileBytes(path_), list.bytes);
 

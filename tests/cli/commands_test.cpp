@@ -163,7 +163,7 @@ TEST(CommandsFaultTest, AStoreTheSystemFailsIsAFileErrorThatSaysWhatWasChanged)
     const std::vector<uint8_t>& bytes = built.Bytes();
     const std::string setPath = tmp.Write("set/CLASSLIST.BGL", bytes);
     Outcome set = RunOn(setPath, [&](const ClassListing& listing) {
-        FaultNextViewAccess(1);   // past the walk that checks the listing: the stores themselves
+        FaultNextViewAccess(0);   // the pass that checks the listing and stores
         return Set(noBackup, all, SURFACE_WATER, setPath, listing);
     });
     EXPECT_EQ(set.exitCode, EXIT_FILE_ERROR);
@@ -182,7 +182,7 @@ TEST(CommandsFaultTest, AStoreTheSystemFailsIsAFileErrorThatSaysWhatWasChanged)
     WriteFileBytes(restorePath, changed);
     tmp.Write("restore/CLASSLIST.BGL.bak", bytes);
     Outcome restore = RunOn(restorePath, [&](const ClassListing&) {
-        FaultNextViewAccess(6);   // past the walks and reads of the decision, the list of changes and the restore
+        FaultNextViewAccess(4);   // past the walks and reads of the decision: the restore's own pass
         return Restore(CommonOptions(), restorePath);
     });
     EXPECT_EQ(restore.exitCode, EXIT_FILE_ERROR);

@@ -22,7 +22,8 @@ protected:
     {
         ClassListBackup backup{};
         RestoreDecision decision;
-        EXPECT_EQ(DecideRestore(file_.get(), path_.c_str(), force, &backup, &decision), expected);
+        std::unique_ptr<ClassListing> listing(new ClassListing());
+        EXPECT_EQ(DecideRestore(file_.get(), path_.c_str(), force, &backup, &decision, listing.get()), expected);
         FreeClassListBackup(&backup);
         return decision;
     }

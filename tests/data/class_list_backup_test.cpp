@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "data/backup_restore.h"
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
 #include "platform/posix_file_faults.h"
@@ -320,23 +321,18 @@ TEST_F(ClassListBackupTest, RestorePutsEveryByteBackAndTheFlushReportsFailure)
     other[0x10] ^= 0xFF;
     tmp_.Write("CLASSLIST.BGL.bak", other);
     ClassListBackup backup{};
-    ASSERT_EQ(ReadClassListBackup(path_.c_str(), &backup), 1);
-    ASSERT_EQ(RestoreClassList(file_.get(), &backup), 1);
-    ASSERT_EQ(FlushClassList(file_.get()), 1);
-    EXPECT_EQ(ReadFileBytes(path_), other);
-
+    RestoreDecision decision;
+    std::unique_ptr<ClassListing> listing(new ClassListing());
+    EXPECT_EQ(DecideRestore(file_.get(), path_.c_str(), true, &backup, &decision, listing.get()), 1);
     FailNextFileCall(FileCall::FlushView, ERROR_GEN_FAILURE);
-    EXPECT_EQ(FlushClassList(file_.get()), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_GEN_FAILURE));
+    const EditResult result = EditClassList(file_.get(), *listing, path_.c_str(), RestoreRequest(*listing, backup));
+    EXPECT_EQ(result.outcome, EDIT_NOT_FLUSHED);
+    EXPECT_EQ(result.error, DWORD(ERROR_GEN_FAILURE));
+    EXPECT_EQ(result.made.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(path_), other);
     FailNextFileCall(FileCall::Flush, ERROR_DISK_FULL);
     EXPECT_EQ(FlushClassList(file_.get()), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_DISK_FULL));
-
-    backup.size -= 1;
-    EXPECT_EQ(RestoreClassList(file_.get(), &backup), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
-    EXPECT_EQ(ReadFileBytes(path_), other);
-    FreeClassListBackup(&backup);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include "data/backup_restore.h"
 #include "data/class_list_backup.h"
+#include "data/class_list_edit.h"
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
 #include "platform/view_guard.h"
@@ -60,7 +61,21 @@ protected:
         return shifted;
     }
 
-    BYTE* Record(size_t index) const { return g_classListFile.view + classes_[index]; }
+    // Water for the classes at `positions`, with no backup.
+    EditResult SetWater(const std::vector<DWORD>& positions, bool backUp = false) const
+    {
+        EditRequest request;
+        request.changes = PlanSet(*listing_, positions, 2);
+        request.backUp = backUp;
+        return EditClassList(&g_classListFile, *listing_, path_.c_str(), request);
+    }
+    EditResult Reset() const
+    {
+        EditRequest request;
+        request.changes = PlanReset(*listing_);
+        request.backUp = false;
+        return EditClassList(&g_classListFile, *listing_, path_.c_str(), request);
+    }
 
     TempDir tmp_;
     std::vector<uint8_t> bytes_;
@@ -113,49 +128,81 @@ TEST_F(ClassListingTest, AFileCutShortOrGrownIsAChangeAndIsNotRead)
     ASSERT_EQ(truncate(path_.c_str(), 0), 0);
     EXPECT_EQ(CheckListing(&g_classListFile, listing_.get()), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_INVALID));
-    BYTE* records[] = {Record(0)};
-    DWORD stored = 99;
-    EXPECT_EQ(ApplyListedSurfaceType(listing_.get(), 2, records, 1, &stored), 0);
-    EXPECT_EQ(stored, 0u);
+    const EditResult result = SetWater({0});
+    EXPECT_EQ(result.outcome, EDIT_FILE_CHANGED);
+    EXPECT_TRUE(result.made.empty());
 }
 
 TEST_F(ClassListingTest, StoresLandOnlyOnTheListedRecordsOfAnUnchangedFile)
 {
     const std::vector<uint8_t> shifted = Shifted();
     RewriteInPlace(path_, shifted);
-    BYTE* records[] = {Record(0), Record(2)};
-    DWORD stored = 99;
-    EXPECT_EQ(ApplyListedSurfaceType(listing_.get(), 2, records, 2, &stored), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_INVALID));
-    EXPECT_EQ(stored, 0u);
-    EXPECT_EQ(ResetListedSurfaceTypes(listing_.get(), &stored), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_INVALID));
+    EXPECT_EQ(SetWater({0, 2}).outcome, EDIT_FILE_CHANGED);
+    EXPECT_EQ(Reset().outcome, EDIT_FILE_CHANGED);
     EXPECT_EQ(ReadFileBytes(path_), shifted);
 
-    // Another Turfwise set a surface type meanwhile: no conflict.
-    RewriteInPlace(path_, WithType(bytes_, 1, 10));
-    EXPECT_EQ(ApplyListedSurfaceType(listing_.get(), 2, records, 2, &stored), 1);
-    EXPECT_EQ(stored, 2u);
+    // Another Turfwise set surface types meanwhile, one to a code of 256 or
+    // more: no conflict, and what the field held is what the change reports.
+    RewriteInPlace(path_, WithType(WithType(bytes_, 1, 10), 0, 0x0110));
+    EditResult result = SetWater({0, 2});
+    EXPECT_EQ(result.outcome, EDIT_DONE);
+    ASSERT_EQ(result.made.size(), 2u);
+    EXPECT_EQ(result.made[0].from, 0x0110);
+    EXPECT_EQ(result.made[1].from, 1);
     EXPECT_EQ(ReadFileBytes(path_), WithType(WithType(WithType(bytes_, 1, 10), 0, 2), 2, 2));
-    EXPECT_EQ(ResetListedSurfaceTypes(listing_.get(), &stored), 1);
+    EXPECT_EQ(Reset().outcome, EDIT_DONE);
     EXPECT_EQ(ReadFileBytes(path_), WithType(WithType(WithType(bytes_, 0, 2), 1, 10), 2, 3));
+
+    // An undo stores back only where the field still holds what it left there.
+    EditRequest undo;
+    undo.changes = Reversed(result.made);
+    undo.onlyWhereStill = true;
+    undo.backUp = false;
+    result = EditClassList(&g_classListFile, *listing_, path_.c_str(), undo);
+    EXPECT_EQ(result.outcome, EDIT_DONE);
+    EXPECT_EQ(result.made.size(), 1u);
+    EXPECT_EQ(result.leftAlone, 1u);
+    EXPECT_EQ(ReadFileBytes(path_), WithType(WithType(WithType(bytes_, 0, 0x0110), 1, 10), 2, 3));
 }
 
-TEST_F(ClassListingTest, ARecordThatIsNotAListedClassStoresNothing)
+TEST_F(ClassListingTest, AChangeThatNamesNoListedClassStoresNothing)
 {
-    BYTE* records[] = {Record(0), g_classListFile.view + classes_[1] + 2, nullptr};
-    DWORD stored = 99;
-    EXPECT_EQ(ApplyListedSurfaceType(listing_.get(), 2, records, 2, &stored), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(ApplyListedSurfaceType(listing_.get(), 2, records + 2, 1, &stored), 0);
+    EditRequest request;
+    request.changes = PlanSet(*listing_, {0, 1}, 2);
+    request.changes[1].offset += 2;
+    request.backUp = false;
+    EXPECT_EQ(EditClassList(&g_classListFile, *listing_, path_.c_str(), request).outcome, EDIT_NOT_LISTED);
     EXPECT_EQ(ReadFileBytes(path_), bytes_);
     // Nor does the plain store: a record outside the view is no success.
     BYTE outside[CLASS_RECORD_SIZE] = {};
-    records[1] = outside;
-    EXPECT_EQ(ApplySurfaceTypeEx(2, records, 2, &stored), 0);
+    BYTE* records[] = {g_classListFile.view + classes_[0], outside};
+    SetLastError(0);
+    ApplySurfaceType(2, records, 2);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(stored, 0u);
     EXPECT_EQ(ReadFileBytes(path_), bytes_);
+    ClassListFile none{};
+    EXPECT_EQ(EditClassList(&none, *listing_, path_.c_str(), request).outcome, EDIT_NO_FILE);
+}
+
+// The backup is judged before every edit: one made for this file stops
+// being its backup when another program changes the file outside surface types.
+TEST_F(ClassListingTest, TheBackupIsJudgedAgainBeforeEveryEdit)
+{
+    EditResult result = SetWater({0}, true);
+    EXPECT_EQ(result.outcome, EDIT_DONE);
+    EXPECT_TRUE(result.backupMade);
+    std::vector<uint8_t> renamed = WithType(bytes_, 0, 2);
+    renamed[classes_[2] + CLASS_RECORD_SIZE + 6 + 2 + 12] = 'X';
+    RewriteInPlace(path_, renamed);
+    EXPECT_EQ(SetWater({1}, true).outcome, EDIT_FILE_CHANGED);
+    ScanClassList(&g_classListFile);
+    ASSERT_TRUE(ListClasses(&g_classListFile, listing_.get()));
+    result = SetWater({1}, true);
+    EXPECT_EQ(result.outcome, EDIT_NO_BACKUP);
+    EXPECT_EQ(result.error, DWORD(ERROR_FILE_EXISTS));
+    EXPECT_EQ(result.backupFound.mismatch, BACKUP_OTHER_BYTES);
+    EXPECT_EQ(ReadFileBytes(path_), renamed);
+    EXPECT_EQ(ReadFileBytes(path_ + ".bak"), bytes_);
 }
 
 TEST_F(ClassListingTest, TheRestoreIsDecidedOnTheFileAsItIsNotOnAnOlderTable)
@@ -170,7 +217,8 @@ TEST_F(ClassListingTest, TheRestoreIsDecidedOnTheFileAsItIsNotOnAnOlderTable)
     tmp_.Write("CLASSLIST.BGL.bak", backup);
     ClassListBackup read{};
     RestoreDecision decision;
-    EXPECT_EQ(DecideRestore(&g_classListFile, path_.c_str(), false, &read, &decision), 1);
+    std::unique_ptr<ClassListing> decided(new ClassListing());
+    EXPECT_EQ(DecideRestore(&g_classListFile, path_.c_str(), false, &read, &decision, decided.get()), 1);
     EXPECT_EQ(decision.verdict, RESTORE_ALLOWED);
     EXPECT_EQ(decision.changedClasses, 1u);
     EXPECT_EQ(decision.compared.differing, 0u);
@@ -179,13 +227,13 @@ TEST_F(ClassListingTest, TheRestoreIsDecidedOnTheFileAsItIsNotOnAnOlderTable)
     std::vector<uint8_t> renamed = shifted;
     renamed[classes_[0] + 2 + CLASS_RECORD_SIZE + 6 + 2 + 12] = 'X';
     RewriteInPlace(path_, renamed);
-    DWORD restored = 99;
-    EXPECT_EQ(RestoreClassListChecked(&g_classListFile, &read, &decision.viewDigest, &restored), 0);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_INVALID));
-    EXPECT_EQ(restored, 0u);
+    const EditResult result =
+        EditClassList(&g_classListFile, *decided, path_.c_str(), RestoreRequest(*decided, read));
+    EXPECT_EQ(result.outcome, EDIT_FILE_CHANGED);
+    EXPECT_EQ(result.restored, 0u);
     EXPECT_EQ(ReadFileBytes(path_), renamed);
     RestoreDecision again;
-    DecideRestore(&g_classListFile, path_.c_str(), false, &read, &again);
+    DecideRestore(&g_classListFile, path_.c_str(), false, &read, &again, decided.get());
     EXPECT_FALSE(SameRestore(decision, again));
     EXPECT_EQ(again.verdict, RESTORE_OTHER_BYTES);
 }
@@ -205,6 +253,8 @@ TEST(ClassListingRestoreTest, ASurfaceTypeIsRestoredWholeOrNotAtAll)
     std::memset(&g_classListFile, 0, sizeof g_classListFile);
     ASSERT_TRUE(OpenClassListAt(&g_classListFile, path.c_str()));
     ScanClassList(&g_classListFile);
+    std::unique_ptr<ClassListing> listing(new ClassListing());
+    ASSERT_TRUE(ListClasses(&g_classListFile, listing.get()));
     std::vector<BYTE> bytes = b.Bytes();
     bytes[4095] = 0x02;
     bytes[4096] = 0x02;
@@ -212,9 +262,10 @@ TEST(ClassListingRestoreTest, ASurfaceTypeIsRestoredWholeOrNotAtAll)
     backup.bytes = bytes.data();
     backup.size = DWORD(bytes.size());
     ASSERT_EQ(truncate(path.c_str(), 4096), 0);
-    DWORD restored = 99;
-    EXPECT_EQ(RestoreClassListEx(&g_classListFile, &backup, &restored), 0);
-    EXPECT_EQ(restored, 4095u) << "the field counts as restored only with both its bytes";
+    const EditResult result =
+        EditClassList(&g_classListFile, *listing, path.c_str(), RestoreRequest(*listing, backup));
+    EXPECT_EQ(result.outcome, EDIT_FILE_CHANGED);
+    EXPECT_EQ(result.restored, 0u);
     EXPECT_EQ(g_classListFile.view[4095], 0x01) << "half a surface type was restored";
     CloseClassList(&g_classListFile);
 }

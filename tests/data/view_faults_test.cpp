@@ -13,11 +13,13 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "data/byte_order.h"
 #include "data/class_list_backup.h"
+#include "data/class_list_edit.h"
 #include "data/record_scan.h"
 #include "data/texture_classes.h"
 #include "platform/view_guard.h"
@@ -75,45 +77,33 @@ protected:
         WriteFileBytes(path, bytes);
         ASSERT_EQ(OpenClassListAt(&g_classListFile, path.c_str()), 1) << "error " << GetLastError();
         ASSERT_EQ(ScanClassList(&g_classListFile), 1) << "error " << GetLastError();
+        ASSERT_EQ(ListClasses(&g_classListFile, listing_.get()), 1);
     }
 
     SurfaceType TypeAt(size_t offset) const { return ReadLE16(g_classListFile.view + offset + CLASS_SURFACE_TYPE_OFS); }
 
-    // Every edit and the restore, with the class table as the scan left it:
-    // each fails with `error` after `stored` classes (`restored` bytes).
-    void ExpectEveryStoreFails(DWORD error, DWORD stored, DWORD restored, int faultAfter)
+    // Set, reset and restore, on the file as it was listed: each ends as
+    // `outcome` with `error` before it changes a byte.
+    void ExpectEveryEditFails(EditOutcome outcome, DWORD error, int faultAfter)
     {
-        const ClassListFile& file = g_classListFile;
-        DWORD count = 99;
-        if (faultAfter >= 0)
-            FaultNextViewAccess(DWORD(faultAfter));
-        SetLastError(0);
-        EXPECT_EQ(ApplySurfaceTypeEx(SURFACE_WATER, file.classRecords, file.classCount, &count), 0);
-        EXPECT_EQ(GetLastError(), error);
-        EXPECT_EQ(count, stored);
-        ExpectTypes(stored, [](DWORD) { return SurfaceType(SURFACE_WATER); });
-
-        count = 99;
-        if (faultAfter >= 0)
-            FaultNextViewAccess(DWORD(faultAfter));
-        SetLastError(0);
-        EXPECT_EQ(ResetSurfaceTypesEx(&count), 0);
-        EXPECT_EQ(GetLastError(), error);
-        EXPECT_EQ(count, stored);
-        ExpectTypes(stored, [](DWORD p) { return DefaultSurfaceTypes[p]; });
-
-        ClassListBackup backup{};
-        std::vector<BYTE> copy(before_.begin(), before_.end());
-        backup.bytes = copy.data();
-        backup.size = DWORD(copy.size());
-        count = 99;
-        if (faultAfter >= 0)
-            FaultNextViewAccess(DWORD(faultAfter) + 1);   // past the walk that finds the surface types
-        SetLastError(0);
-        EXPECT_EQ(RestoreClassListEx(&g_classListFile, &backup, &count), 0);
-        EXPECT_EQ(GetLastError(), error);
-        EXPECT_EQ(count, restored);
-        EXPECT_EQ(std::memcmp(file.view, before_.data(), restored), 0);
+        std::vector<DWORD> all;
+        for (DWORD p = 0; p < listing_->count; ++p)
+            all.push_back(p);
+        EditRequest set, reset, restore;
+        set.changes = PlanSet(*listing_, all, SURFACE_WATER);
+        reset.changes = PlanReset(*listing_);
+        restore.wholeFile = before_.data();
+        for (EditRequest* request : {&set, &reset, &restore}) {
+            request->backUp = false;
+            if (faultAfter >= 0)
+                FaultNextViewAccess(DWORD(faultAfter));
+            const EditResult result = EditClassList(&g_classListFile, *listing_, path_.c_str(), *request);
+            EXPECT_EQ(result.outcome, outcome);
+            EXPECT_EQ(result.error, error);
+            EXPECT_TRUE(result.made.empty());
+            EXPECT_EQ(result.restored, 0u);
+        }
+        ExpectTypes(0, [](DWORD) { return SurfaceType(0); });
     }
 
     // The first `stored` classes of the table have the type `stored` gives
@@ -135,6 +125,7 @@ protected:
     std::string path_;
     std::vector<uint8_t> before_;
     size_t readable_ = SIZE_MAX;   // the classes past it are cut off
+    std::unique_ptr<ClassListing> listing_{new ClassListing()};
 };
 
 TEST_F(ViewFaults, AFaultStopsEveryAccessWithTheSystemsErrorBeforeItChangesAByte)
@@ -154,7 +145,7 @@ TEST_F(ViewFaults, AFaultStopsEveryAccessWithTheSystemsErrorBeforeItChangesAByte
     EXPECT_EQ(stop.error, DWORD(ERROR_DISK_FULL));
     ASSERT_EQ(ScanClassList(&g_classListFile), 1);
 
-    ExpectEveryStoreFails(ERROR_DISK_FULL, 0, 0, 0);
+    ExpectEveryEditFails(EDIT_FAILED, ERROR_DISK_FULL, 0);
 
     // A name that cannot be read is the copy's own failure, and the buffer
     // still ends in a zero.
@@ -178,9 +169,10 @@ TEST_F(ViewFaults, AFaultStopsEveryAccessWithTheSystemsErrorBeforeItChangesAByte
 
     // The switch is spent: the same calls now work, on the file as it was.
     EXPECT_EQ(ReadFileBytes(path_), before_);
-    DWORD stored = 0;
-    EXPECT_EQ(ApplySurfaceTypeEx(SURFACE_WATER, g_classListFile.classRecords, 4, &stored), 1);
-    EXPECT_EQ(stored, 4u);
+    EditRequest request;
+    request.changes = PlanSet(*listing_, {0, 1, 2, 3}, SURFACE_WATER);
+    request.backUp = false;
+    EXPECT_EQ(EditClassList(&g_classListFile, *listing_, path_.c_str(), request).made.size(), 4u);
 }
 
 #ifndef _WIN32
@@ -196,7 +188,8 @@ TEST_F(ViewFaults, AFileCutShortWhileMappedIsTheEndOfTheFileNotACrash)
     ASSERT_EQ(truncate(path_.c_str(), kPage), 0);
     readable_ = kPage;
 
-    ExpectEveryStoreFails(ERROR_HANDLE_EOF, 2, kPage, -1);
+    // Its size tells before any page is touched.
+    ExpectEveryEditFails(EDIT_FILE_CHANGED, ERROR_FILE_INVALID, -1);
 
     WriteFileBytes(path_ + ".bak", before_);
     char backup[BACKUP_PATH_SIZE];
@@ -249,11 +242,9 @@ TEST_F(ViewFaults, AHoleOnAFullDiskIsADiskFullNotACrash)
     // that one changes.
     BYTE* records[] = {g_classListFile.classRecords[1], view + kPage - 1 - CLASS_SURFACE_TYPE_OFS,
                        g_classListFile.classRecords[0]};
-    DWORD stored = 0;
     SetLastError(0);
-    EXPECT_EQ(ApplySurfaceTypeEx(SURFACE_WATER, records, 3, &stored), 0);
+    ApplySurfaceType(SURFACE_WATER, records, 3);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_DISK_FULL));
-    EXPECT_EQ(stored, 1u);
     EXPECT_EQ(TypeAt(b.ClassOffsets()[1]), SURFACE_WATER);
     EXPECT_EQ(TypeAt(b.ClassOffsets()[0]), 1);
     EXPECT_EQ(view[kPage - 1], 0);
