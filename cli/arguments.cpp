@@ -84,6 +84,9 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments, std::string* er
                           ": not an option of " + kProgram;
             break;
         }
+        // An empty path would read as none given and send the change to the registry's game.
+        if ((id == OPT_FILE || id == OPT_GAME_FOLDER) && !*optarg && problem.empty())
+            problem = std::string(id == OPT_FILE ? "--file" : "--game-folder") + ": the path is empty";
     }
     if (a.help || a.version)
         return true;
