@@ -216,8 +216,7 @@ TEST(CliPosixTest, OutputThatCannotBeWrittenIsAFileError)
     WriteFileBytes(path, OneGrassClass());
     for (const std::string command : {"--help", "list", "set water --all --dry-run"}) {
         // Standard error to the pipe, then standard output to the full device.
-        const std::string line =
-            "'" TURFWISE_CLI "' " + command + " --file '" + path + "' 2>&1 >/dev/full";
+        const std::string line = "'" TURFWISE_CLI "' " + command + " --file '" + path + "' 2>&1 >/dev/full";
         FILE* pipe = popen(line.c_str(), "r");
         ASSERT_NE(pipe, nullptr);
         std::string err;
