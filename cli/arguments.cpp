@@ -84,6 +84,9 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments, std::string* er
                           ": not an option of " + kProgram;
             break;
         }
+        // An empty path would read as none given and send the change to the registry's game.
+        if ((id == OPT_FILE || id == OPT_GAME_FOLDER) && !*optarg && problem.empty())
+            problem = std::string(id == OPT_FILE ? "--file" : "--game-folder") + ": the path is empty";
     }
     if (a.help || a.version)
         return true;
@@ -162,14 +165,19 @@ std::string HelpText()
            "in any case, with a hyphen for a blank, or the number. SELECTORs, any number, taken together,\n"
            "before or after TYPE: --class N or N-M (class numbers, which may be negative: --class -5,\n"
            "--class -5--1), --position N or N-M (places in the file, the first is 0), --water (the classes\n"
-           "now Water), --all. --class and --position take one value each; repeat them for more.\n"
+           "now Water), --all. --class and --position take one value each; repeat them for more. A --class\n"
+           "that matches no class, or a --position past the last class, is a usage error and nothing is\n"
+           "written; a selection that changes no class (--water in a file without Water) prints \"Nothing\n"
+           "to change.\" and exits 0.\n"
            "\n"
            "Without --file or --game-folder the game's folder comes from its registry entry (under Wine on\n"
            "Linux and macOS: the prefix in $WINEPREFIX, else ~/.wine). Before the first change of a class\n"
            "list its copy is saved beside it as CLASSLIST.BGL" CLASS_LIST_BACKUP_SUFFIX
            "; a copy already there is kept when it\n"
-           "differs from the class list only in surface types, and nothing is changed when it does not.\n"
-           "Exit codes: 0 done, 1 usage, 2 a file cannot be located, opened, mapped, read, backed up or\n"
-           "written, 3 the class list or its backup is damaged (list prints the classes before the damage)\n"
-           "or the backup differs from the class list in more than surface types (refused).\n";
+           "differs from the class list only in surface types. When it does not, or no copy can be saved,\n"
+           "nothing is changed and the exit code is 2.\n"
+           "Exit codes: 0 done, 1 usage, 2 a file (standard output too) cannot be located, opened, mapped,\n"
+           "read, backed up or written, 3 the class list or its backup is damaged (list prints the classes\n"
+           "before the damage) or restore's backup differs from the class list in more than surface types\n"
+           "(refused).\n";
 }

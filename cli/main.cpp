@@ -1,6 +1,8 @@
 // turfwise-cli: the class list from a terminal or a script. The same shape as
 // the dialog: parse, open, scan, act through the data layer, report.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -13,7 +15,9 @@
 #include "cli/restore.h"
 #include "turfwise_version.h"
 
-int main(int argc, char** argv)
+namespace {
+
+int Run(int argc, char** argv)
 {
     Arguments arguments;
     std::string error;
@@ -96,5 +100,19 @@ int main(int argc, char** argv)
         break;
     }
     CloseClassList(&file);
+    return rc;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int rc = Run(argc, argv);
+    // The C library keeps a failed write of standard output to itself, and a
+    // script must not take what reached the file for the whole output.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        Complain("standard output", std::string("cannot write (") + std::strerror(errno) + ")");
+        rc = EXIT_FILE_ERROR;
+    }
     return rc;
 }

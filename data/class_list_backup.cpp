@@ -117,15 +117,25 @@ bool SameLetters(const char* a, const char* b, size_t n)
     return true;
 }
 
-// The process id in `name` when it is "<backup's name>.<process id>.tmp".
+// The kernel and Wine number their processes apart, so under Wine a native
+// program and a Windows one would each take the other's live copy for a dead
+// one. The name says whose number it is, and each sweeps only its own.
+#ifdef _WIN32
+#define TEMPORARY_OWNER ""
+#else
+#define TEMPORARY_OWNER "unix-"
+#endif
+
+// The process id in `name` when it is "<backup's name>.<owner><process id>.tmp".
 bool TemporaryOwner(const char* name, const char* backupName, DWORD* processId)
 {
     const size_t stem = std::strlen(backupName), length = std::strlen(name);
-    if (length < stem + 6 || !SameLetters(name, backupName, stem) || name[stem] != '.' ||
-        !SameLetters(name + length - 4, ".tmp", 4))
+    const size_t owner = sizeof TEMPORARY_OWNER - 1;
+    if (length < stem + owner + 6 || !SameLetters(name, backupName, stem) || name[stem] != '.' ||
+        !SameLetters(name + stem + 1, TEMPORARY_OWNER, owner) || !SameLetters(name + length - 4, ".tmp", 4))
         return false;
     unsigned long long id = 0;
-    for (size_t k = stem + 1; k < length - 4; ++k) {
+    for (size_t k = stem + 1 + owner; k < length - 4; ++k) {
         if (name[k] < '0' || name[k] > '9' || (id = id * 10 + unsigned(name[k] - '0')) > 0xFFFFFFFFull)
             return false;
     }
@@ -139,8 +149,8 @@ bool TemporaryOwner(const char* name, const char* backupName, DWORD* processId)
 // its temporary name until here. Best effort: nothing here stops the backup.
 void RemoveDeadCopies(LPCSTR backup)
 {
-    char pattern[BACKUP_PATH_SIZE + 8];
-    std::snprintf(pattern, sizeof pattern, "%s.*.tmp", backup);
+    char pattern[BACKUP_PATH_SIZE + sizeof "." TEMPORARY_OWNER "*.tmp"];
+    std::snprintf(pattern, sizeof pattern, "%s." TEMPORARY_OWNER "*.tmp", backup);
     const char* slash = std::strrchr(backup, '\\');
     if (const char* other = std::strrchr(backup, '/'); other && (!slash || other > slash))
         slash = other;
@@ -172,8 +182,9 @@ int WriteNew(const ClassListFile* file, const ClassListing* listing, LPCSTR back
 {
 
     // The process id keeps two programs backing up at once apart.
-    char temp[BACKUP_PATH_SIZE + 16];
-    std::snprintf(temp, sizeof temp, "%s.%lu.tmp", backup, static_cast<unsigned long>(GetCurrentProcessId()));
+    char temp[BACKUP_PATH_SIZE + sizeof "." TEMPORARY_OWNER "4294967295.tmp"];
+    std::snprintf(temp, sizeof temp, "%s." TEMPORARY_OWNER "%lu.tmp", backup,
+                  static_cast<unsigned long>(GetCurrentProcessId()));
     HANDLE handle = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     // No live program has our id: a file of that name is left from a crash.
     if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS && DeleteFileA(temp))

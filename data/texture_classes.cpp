@@ -112,7 +112,8 @@ int CopyName(const BYTE* nameRecord, char* buffer, DWORD* length)
     }
 
     const DWORD size = *length;
-    std::memset(buffer, 0, size);
+    for (DWORD i = 0; i < size; ++i)
+        buffer[i] = 0;
     const BYTE* text = nameRecord + NAME_TEXT_OFS;
     const DWORD left = g_classListFile.fileSize - static_cast<DWORD>(text - g_classListFile.view);
     for (DWORD i = 0; i < size; ++i) {

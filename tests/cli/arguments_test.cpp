@@ -76,6 +76,10 @@ TEST(ArgumentsTest, UsageErrorsNameWhatIsWrong)
         {{"reset", "--water"}, "reset: --water, --all, --class and --position are for list and set"},
         {{"list", "--position", "1"}, "list: --all, --class and --position are for set"},
         {{"list", "--file", "a", "--game-folder", "b"}, "--file and --game-folder: name the file"},
+        // An empty path must not fall back on the registry's game.
+        {{"set", "water", "--all", "--file", ""}, "--file: the path is empty"},
+        {{"list", "--file="}, "--file: the path is empty"},
+        {{"list", "--game-folder="}, "--game-folder: the path is empty"},
     };
     for (const auto& c : cases) {
         Arguments a;

@@ -3,6 +3,7 @@
 // the kernel reads them, and a class list on a full disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -205,6 +206,26 @@ TEST(CliPosixTest, APipeWhereAFileShouldBeIsRefusedAtOnce)
         setenv("WINEPREFIX", kept.c_str(), 1);
     else
         unsetenv("WINEPREFIX");
+    fs::remove_all(folder);
+}
+
+TEST(CliPosixTest, OutputThatCannotBeWrittenIsAFileError)
+{
+    const std::string folder = MakeTestFolder("full");
+    const std::string path = folder + "/CLASSLIST.BGL";
+    WriteFileBytes(path, OneGrassClass());
+    for (const std::string command : {"--help", "list", "set water --all --dry-run"}) {
+        // Standard error to the pipe, then standard output to the full device.
+        const std::string line = "'" TURFWISE_CLI "' " + command + " --file '" + path + "' 2>&1 >/dev/full";
+        FILE* pipe = popen(line.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string err;
+        for (int c; (c = std::fgetc(pipe)) != EOF;)
+            err += char(c);
+        const int status = pclose(pipe);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << command;
+        EXPECT_EQ(err, "turfwise-cli: standard output: cannot write (No space left on device)\n") << command;
+    }
     fs::remove_all(folder);
 }
 

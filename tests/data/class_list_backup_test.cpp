@@ -215,7 +215,7 @@ TEST_F(ClassListBackupTest, ACopyLeftByAProgramKilledBeforeItsRenameIsRemovedByT
     int status = 0;
     ASSERT_EQ(waitpid(killed, &status, 0), killed);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-    const std::string left = "CLASSLIST.BGL.bak." + std::to_string(killed) + ".tmp";
+    const std::string left = "CLASSLIST.BGL.bak.unix-" + std::to_string(killed) + ".tmp";
     ASSERT_EQ(Folder(), (std::vector<std::string>{"CLASSLIST.BGL", left}));
     EXPECT_EQ(ReadFileBytes(tmp_ / left), bytes_);
 
@@ -226,19 +226,22 @@ TEST_F(ClassListBackupTest, ACopyLeftByAProgramKilledBeforeItsRenameIsRemovedByT
         pause();
         _exit(0);
     }
-    const std::string theirs = "CLASSLIST.BGL.bak." + std::to_string(running) + ".tmp";
+    const std::string theirs = "CLASSLIST.BGL.bak.unix-" + std::to_string(running) + ".tmp";
     tmp_.Write(theirs, {1, 2});
-    const std::vector<std::string> others = {"CLASSLIST.BGL.bak.1x.tmp", "CLASSLIST.BGL.bak..tmp",
-                                             "CLASSLIST.BGL.bak." + std::to_string(killed) + ".tmp.keep",
-                                             "OTHER.BGL.bak." + std::to_string(killed) + ".tmp"};
+    // A Windows program's copy bears Wine's process id, which says nothing of
+    // the kernel's: it is left to the Windows programs.
+    const std::vector<std::string> others = {"CLASSLIST.BGL.bak.unix-1x.tmp", "CLASSLIST.BGL.bak.unix-.tmp",
+                                             "CLASSLIST.BGL.bak.unix-" + std::to_string(killed) + ".tmp.keep",
+                                             "OTHER.BGL.bak.unix-" + std::to_string(killed) + ".tmp",
+                                             "CLASSLIST.BGL.bak." + std::to_string(killed) + ".tmp"};
     for (const std::string& name : others)
         tmp_.Write(name, {3});
     // Nor is a folder of such a name.
-    fs::create_directory(tmp_ / ("CLASSLIST.BGL.bak.99999999.tmp"));
+    fs::create_directory(tmp_ / ("CLASSLIST.BGL.bak.unix-99999999.tmp"));
 
     ASSERT_EQ(Backup(), 1);
     std::vector<std::string> expected = {"CLASSLIST.BGL", "CLASSLIST.BGL.bak", theirs,
-                                         "CLASSLIST.BGL.bak.99999999.tmp"};
+                                         "CLASSLIST.BGL.bak.unix-99999999.tmp"};
     expected.insert(expected.end(), others.begin(), others.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Folder(), expected);
