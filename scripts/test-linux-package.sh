@@ -320,16 +320,16 @@ completion() {
     [ "$got" = "$types" ] || fail "'set' offers '$got'; --help names '$types'" || return 1
     # Files and folders, names with blanks included, as typed with their
     # backslashes; a drive's in the Wine prefix, after the colon bash broke at.
-    local dir=$out/completion
-    mkdir -p "$dir/game folder" "$dir/prefix/dosdevices" "$dir/prefix/drive_c/Program Files" && : >"$dir/CLASSLIST copy.BGL"
-    ln -s ../drive_c "$dir/prefix/dosdevices/c:"
+    local dir=$out/completion prefix=$out/completion-prefix
+    mkdir -p "$dir/game folder" "$prefix/dosdevices" "$prefix/drive_c/Program Files" && : >"$dir/CLASSLIST copy.BGL"
+    ln -s ../drive_c "$prefix/dosdevices/c:"
     got=$(cd "$dir" && complete_words --file '')
     [ "$got" = "CLASSLIST copy.BGL game folder " ] || fail "'--file' offers '$got'" || return 1
     got=$(cd "$dir" && complete_words list --game-folder '')
     [ "$got" = "game folder " ] || fail "'--game-folder' offers '$got'" || return 1
     got=$(cd "$dir" && complete_words --game-folder = 'game\ f')
     [ "$got" = "game folder " ] || fail "'--game-folder=game\ f' offers '$got'" || return 1
-    got=$(WINEPREFIX=$dir/prefix complete_words --file C : '/Program\ F')
+    got=$(WINEPREFIX=$prefix complete_words --file C : '/Program\ F')
     [ "$got" = "/Program Files/ " ] || fail "'--file C:/Program\ F' offers '$got'"
 }
 
