@@ -70,7 +70,7 @@ done
 
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' res/package-readme.txt >"$stage/README.txt"
 # One date for every entry: the same sources give the same archive.
-epoch=$(git log -1 --format=%ct 2>/dev/null || echo 0)
+epoch=$("$here/source-date.sh" "$root")
 touch -d "@$epoch" "$stage"/*
 
 mkdir -p dist

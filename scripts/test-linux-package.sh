@@ -4,9 +4,8 @@
 # Wine prefix made here byte by byte; set and restore on a copy; the .deb's
 # fields and files, its program as dpkg-deb -x unpacks it, and lintian; the
 # man page against groff and --help; the bash completion; the date a source
-# export gives its files. Everything happens
-# under OUT; nothing is installed. Writes one line per case, with its
-# outcome, to OUT/junit-linux.xml.
+# export gives its files. Everything happens under OUT; nothing is installed.
+# Writes one line per case, with its outcome, to OUT/junit-linux.xml.
 #   scripts/test-linux-package.sh OUT
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -298,7 +297,8 @@ man_page_and_help() {
 complete_words() {   # WORD... (the last is the one completed)
     bash --norc --noprofile -c '
         . "$0" || exit 1
-        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+        # A ":" word is one bash broke out of its neighbours.
+        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_LINE=${COMP_LINE// : /:}; COMP_POINT=${#COMP_LINE}
         _turfwise_cli turfwise-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
         printf "%s\n" "${COMPREPLY[@]}" | LC_ALL=C sort | tr "\n" " "
     ' "$tree/turfwise-cli.bash-completion" turfwise-cli "$@"
@@ -318,15 +318,32 @@ completion() {
         sed 's/^ *//; /^$/d; s/ /-/g' | tr 'A-Z' 'a-z' | LC_ALL=C sort | tr '\n' ' ')
     got=$(complete_words set '')
     [ "$got" = "$types" ] || fail "'set' offers '$got'; --help names '$types'" || return 1
-    # Files and folders, names with blanks included.
-    local dir=$out/completion
-    mkdir -p "$dir/game folder" && : >"$dir/CLASSLIST copy.BGL"
+    # Files and folders, names with blanks included, as typed with their
+    # backslashes; a drive's in the Wine prefix, after the colon bash broke at.
+    local dir=$out/completion prefix=$out/completion-prefix
+    mkdir -p "$dir/game folder" "$prefix/dosdevices" "$prefix/drive_c/Program Files" && : >"$dir/CLASSLIST copy.BGL"
+    ln -s ../drive_c "$prefix/dosdevices/c:"
     got=$(cd "$dir" && complete_words --file '')
     [ "$got" = "CLASSLIST copy.BGL game folder " ] || fail "'--file' offers '$got'" || return 1
     got=$(cd "$dir" && complete_words list --game-folder '')
     [ "$got" = "game folder " ] || fail "'--game-folder' offers '$got'" || return 1
-    got=$(cd "$dir" && complete_words --game-folder = g)
-    [ "$got" = "game folder " ] || fail "'--game-folder=g' offers '$got'"
+    got=$(cd "$dir" && complete_words --game-folder = 'game\ f')
+    [ "$got" = "game folder " ] || fail "'--game-folder=game\ f' offers '$got'" || return 1
+    got=$(WINEPREFIX=$prefix complete_words --file C : '/Program\ F')
+    [ "$got" = "/Program Files/ " ] || fail "'--file C:/Program\ F' offers '$got'"
+}
+
+# A source export has no history of its own, even unpacked inside another
+# repository (this one): its newest file dates it, not 1970 nor the other's
+# commit, unless SOURCE_DATE_EPOCH says otherwise.
+export_date() {
+    local dir=$out/export
+    mkdir -p "$dir/scripts" "$dir/dist" && cp scripts/source-date.sh "$dir/scripts/" && : >"$dir/dist/made.deb"
+    touch -d @1000000000 "$dir/scripts/source-date.sh" && touch -d @1100000000 "$dir/CMakeLists.txt"
+    run env -u SOURCE_DATE_EPOCH "$dir/scripts/source-date.sh"
+    expect "the export's date" 0 1100000000 || return 1
+    run env SOURCE_DATE_EPOCH=1200000000 "$dir/scripts/source-date.sh"
+    expect "SOURCE_DATE_EPOCH" 0 1200000000
 }
 
 case_ tarball tarball_contents
@@ -340,4 +357,5 @@ case_ lintian deb_lintian
 case_ man-page man_page
 case_ man-page-help man_page_and_help
 case_ completion completion
+case_ export-date export_date
 mv "$junit" "$out/junit-linux.xml"
