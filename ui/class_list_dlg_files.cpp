@@ -222,9 +222,9 @@ void CClassListDlg::TellRestoreRefused(const RestoreDecision& decision, const Cl
                   "copy of it: there is nothing to restore. Nothing was changed.", name, name);
         break;
     case RESTORE_OTHER_SIZE:
-        AskOrTell(MB_OK | MB_ICONWARNING, "%s" CLASS_LIST_BACKUP_SUFFIX " is %lu bytes and %s %lu: it is not a "
+        AskOrTell(MB_OK | MB_ICONWARNING, "%s" CLASS_LIST_BACKUP_SUFFIX " is %llu bytes and %s %lu: it is not a "
                   "backup of this class list. Nothing was changed. To put it back all the same, close Turfwise and "
-                  "the game and copy it over %s.", name, static_cast<unsigned long>(backup.size), name,
+                  "the game and copy it over %s.", name, static_cast<unsigned long long>(backup.length), name,
                   static_cast<unsigned long>(g_classListFile.fileSize), name);
         break;
     case RESTORE_DAMAGED:
