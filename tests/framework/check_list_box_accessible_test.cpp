@@ -13,6 +13,7 @@
 #include "framework/afxwin.h"
 #include "tests/framework/dialog_script.h"
 #include "tests/framework/test_dialogs.h"
+#include "tests/support/accessible.h"
 
 namespace {
 
@@ -94,29 +95,11 @@ private:
     HRESULT m_hr = E_FAIL;
 };
 
-VARIANT Child(LONG id)
-{
-    VARIANT v;
-    ::VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = id;
-    return v;
-}
-
-std::string Narrow(BSTR bstr)
-{
-    std::string text;
-    for (UINT i = 0; bstr != nullptr && i < ::SysStringLen(bstr); ++i)
-        text += static_cast<char>(bstr[i]);
-    ::SysFreeString(bstr);
-    return text;
-}
-
 std::string DefaultAction(IAccessible* pAcc, LONG id)
 {
     BSTR bstr = nullptr;
     const HRESULT hr = pAcc->get_accDefaultAction(Child(id), &bstr);
-    return hr == S_OK ? Narrow(bstr) : "<hr " + std::to_string(hr) + ">";
+    return hr == S_OK ? Utf8(bstr) : "<hr " + std::to_string(hr) + ">";
 }
 
 LONG State(IAccessible* pAcc, LONG id)
@@ -124,26 +107,6 @@ LONG State(IAccessible* pAcc, LONG id)
     VARIANT v;
     ::VariantInit(&v);
     return pAcc->get_accState(Child(id), &v) == S_OK && v.vt == VT_I4 ? v.lVal : -1;
-}
-
-// The child ids in a focus or selection answer: none, one, or an enumeration.
-std::vector<LONG> Children(VARIANT v)
-{
-    std::vector<LONG> ids;
-    if (v.vt == VT_I4) {
-        ids.push_back(v.lVal);
-    } else if (v.vt == VT_UNKNOWN) {
-        IEnumVARIANT* pEnum = nullptr;
-        if (v.punkVal->QueryInterface(__uuidof(IEnumVARIANT), reinterpret_cast<void**>(&pEnum)) == S_OK) {
-            VARIANT item;
-            ULONG nGot = 0;
-            while (pEnum->Next(1, &item, &nGot) == S_OK && nGot == 1)
-                ids.push_back(item.vt == VT_I4 ? item.lVal : -1);
-            pEnum->Release();
-        }
-    }
-    ::VariantClear(&v);
-    return ids;
 }
 
 const LONG kLineStates = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_MULTISELECTABLE |
@@ -171,21 +134,21 @@ TEST(CheckListBoxAccessible, StatesFocusAndSelectionFollowTicksSelectionAndCaret
         VARIANT v;
         ::VariantInit(&v);
         EXPECT_EQ(S_OK, acc->get_accFocus(&v));
-        EXPECT_EQ(std::vector<LONG>{4}, Children(v));
+        EXPECT_EQ(std::vector<LONG>{4}, ChildIds(v));
         EXPECT_EQ(S_OK, acc->get_accSelection(&v));
-        EXPECT_EQ((std::vector<LONG>{2, 4}), Children(v));
+        EXPECT_EQ((std::vector<LONG>{2, 4}), ChildIds(v));
         dlg.Select({5}, 5);
         EXPECT_EQ(S_OK, acc->get_accSelection(&v));
-        EXPECT_EQ(std::vector<LONG>{6}, Children(v));
+        EXPECT_EQ(std::vector<LONG>{6}, ChildIds(v));
         dlg.Select({}, 0);
         EXPECT_EQ(S_FALSE, acc->get_accSelection(&v));
-        EXPECT_EQ(std::vector<LONG>{}, Children(v));
+        EXPECT_EQ(std::vector<LONG>{}, ChildIds(v));
 
         // Without the keyboard focus no line is focused.
         ::SetFocus(::GetDlgItem(dlg.m_hWnd, IDOK));
         EXPECT_EQ(kLineStates, State(acc.get(), 1));
         EXPECT_EQ(S_FALSE, acc->get_accFocus(&v));
-        EXPECT_EQ(std::vector<LONG>{}, Children(v));
+        EXPECT_EQ(std::vector<LONG>{}, ChildIds(v));
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
@@ -236,7 +199,7 @@ TEST(CheckListBoxAccessible, HitTestFindsTheLineUnderAPointOnTheScreen)
             VARIANT v;
             ::VariantInit(&v);
             EXPECT_EQ(S_OK, acc->accHitTest(pt.x, pt.y, &v));
-            EXPECT_EQ(std::vector<LONG>{id}, Children(v));
+            EXPECT_EQ(std::vector<LONG>{id}, ChildIds(v));
         }
         // Below the last line the point is on the list itself.
         POINT pt = {60, dlg.LineY(8)};
@@ -244,7 +207,7 @@ TEST(CheckListBoxAccessible, HitTestFindsTheLineUnderAPointOnTheScreen)
         VARIANT v;
         ::VariantInit(&v);
         EXPECT_EQ(S_OK, acc->accHitTest(pt.x, pt.y, &v));
-        EXPECT_EQ(std::vector<LONG>{CHILDID_SELF}, Children(v));
+        EXPECT_EQ(std::vector<LONG>{CHILDID_SELF}, ChildIds(v));
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }

@@ -15,6 +15,7 @@
 
 #include "framework/afxwin.h"
 #include "framework/theme.h"
+#include "tests/support/canvas.h"
 #include "tests/support/look_override.h"
 #include "tests/framework/dialog_script.h"
 #include "tests/framework/test_dialogs.h"
@@ -394,52 +395,10 @@ TEST(CheckListBoxLook, LineHeightFollowsTheFontButNeverUndercutsTheBox)
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
-// One list line drawn into a 32-bit bitmap, read back pixel by pixel.
-class LineCanvas {
-public:
-    LineCanvas(int cx, int cy) : m_cx(cx), m_cy(cy)
-    {
-        BITMAPINFO bi{};
-        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        m_hDC = ::CreateCompatibleDC(nullptr);
-        m_hBitmap = ::CreateDIBSection(m_hDC, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_pBits), nullptr, 0);
-        m_hOld = ::SelectObject(m_hDC, m_hBitmap);
-    }
-    ~LineCanvas()
-    {
-        ::SelectObject(m_hDC, m_hOld);
-        ::DeleteObject(m_hBitmap);
-        ::DeleteDC(m_hDC);
-    }
-    HDC DC() const { return m_hDC; }
-    COLORREF Pixel(int x, int y) const
-    {
-        ::GdiFlush();
-        const uint32_t v = m_pBits[y * m_cx + x];
-        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-    }
-    // The pixels of the columns [0, cx), row by row.
-    std::vector<COLORREF> Columns(int cx) const
-    {
-        std::vector<COLORREF> pixels;
-        for (int y = 0; y < m_cy; ++y)
-            for (int x = 0; x < cx; ++x)
-                pixels.push_back(Pixel(x, y));
-        return pixels;
-    }
-    int m_cx, m_cy;
-
-private:
-    HDC m_hDC;
-    HBITMAP m_hBitmap;
-    HGDIOBJ m_hOld;
-    uint32_t* m_pBits = nullptr;
-};
-
 const int kLineWidth = 100;
 const int kCheckCell = 15;  // the box and its margin at 96 DPI
 
-void DrawLine(CCheckListBox& list, int nIndex, LineCanvas& canvas, UINT nState = 0)
+void DrawLine(CCheckListBox& list, int nIndex, Canvas& canvas, UINT nState = 0)
 {
     DRAWITEMSTRUCT dis{ODT_LISTBOX, IDC_FW_LIST, static_cast<UINT>(nIndex), ODA_DRAWENTIRE, nState, list.m_hWnd,
                        canvas.DC(), {0, 0, canvas.m_cx, canvas.m_cy}, 0};
@@ -450,7 +409,7 @@ void DrawLine(CCheckListBox& list, int nIndex, LineCanvas& canvas, UINT nState =
 // draws a box of 13 by 13 in it, centred down, on the window's colour.
 std::vector<COLORREF> ExpectedCell(CCheckListBox& list, HTHEME hTheme, int nPart, int nState)
 {
-    LineCanvas canvas(kCheckCell, list.GetItemHeight(0));
+    Canvas canvas(kCheckCell, list.GetItemHeight(0));
     RECT rcCell = {0, 0, kCheckCell, canvas.m_cy};
     ::FillRect(canvas.DC(), &rcCell, ::GetSysColorBrush(COLOR_WINDOW));
     RECT rcBox = {1, (canvas.m_cy - 13) / 2, 14, (canvas.m_cy - 13) / 2 + 13};
@@ -463,7 +422,7 @@ std::vector<COLORREF> ExpectedCell(CCheckListBox& list, HTHEME hTheme, int nPart
 
 std::vector<COLORREF> DrawnCell(CCheckListBox& list, int nIndex, UINT nItemState = 0)
 {
-    LineCanvas canvas(kLineWidth, list.GetItemHeight(0));
+    Canvas canvas(kLineWidth, list.GetItemHeight(0));
     DrawLine(list, nIndex, canvas, nItemState);
     return canvas.Columns(kCheckCell);
 }
@@ -550,13 +509,11 @@ TEST(CheckListBoxLook, WithNoThemeTheClassicBoxesAreDrawnUntilAThemeComesBack)
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
 
-bool Holds(const LineCanvas& canvas, COLORREF colour)
+// Anywhere right of the check box cell.
+bool Holds(const Canvas& canvas, COLORREF colour)
 {
-    for (int y = 0; y < canvas.m_cy; ++y)
-        for (int x = kCheckCell; x < canvas.m_cx; ++x)
-            if (canvas.Pixel(x, y) == colour)
-                return true;
-    return false;
+    const std::set<int> columns = canvas.ColumnsWith(colour);
+    return columns.lower_bound(kCheckCell) != columns.end();
 }
 
 TEST(CheckListBoxLook, InHighContrastEveryColourIsTheSystems)
@@ -590,11 +547,11 @@ TEST(CheckListBoxLook, InHighContrastEveryColourIsTheSystems)
         EXPECT_NE(DrawnCell(list, 0), DrawnCell(list, 1));
 
         // A line's text on the window's pair, a selected line's on the highlight's.
-        LineCanvas plain(kLineWidth, list.GetItemHeight(0));
+        Canvas plain(kLineWidth, list.GetItemHeight(0));
         DrawLine(list, 0, plain);
         EXPECT_EQ(kStrangeWindow, plain.Pixel(kLineWidth - 1, 0));
         EXPECT_TRUE(Holds(plain, kStrangeWindowText));
-        LineCanvas selected(kLineWidth, list.GetItemHeight(0));
+        Canvas selected(kLineWidth, list.GetItemHeight(0));
         DrawLine(list, 0, selected, ODS_SELECTED);
         EXPECT_EQ(kStrangeHighlight, selected.Pixel(kLineWidth - 1, 0));
         EXPECT_TRUE(Holds(selected, kStrangeHighlightText));

@@ -44,9 +44,10 @@ CTestApp theApp;
 TEST(WinApp, EntryPointRunsInitInstanceThenExitProcessing)
 {
     char szCmdLine[] = "ignored arguments";
+    const int nInit = theApp.m_nInitInstance, nExit = theApp.m_nExitInstance;   // a repeated run counts on
     EXPECT_EQ(7, AfxWinMain(::GetModuleHandleA(nullptr), nullptr, szCmdLine, SW_SHOWNORMAL));
-    EXPECT_EQ(1, theApp.m_nInitInstance);
-    EXPECT_EQ(1, theApp.m_nExitInstance);
+    EXPECT_EQ(nInit + 1, theApp.m_nInitInstance);
+    EXPECT_EQ(nExit + 1, theApp.m_nExitInstance);
     EXPECT_EQ(&theApp, AfxGetApp());
     // Without a name of its own the application is named after its executable.
     EXPECT_STREQ("framework_tests", theApp.m_pszAppName);

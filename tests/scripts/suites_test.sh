@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The test command's counting, on reports made up to be broken: each must
-# come out as a failure of its suite, with the summary still printed.
+# come out as a failure of its suite, with the summary still printed; and on
+# the report of a real GoogleTest program ($1) with a test passed, one
+# skipped and one disabled.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
@@ -55,6 +57,11 @@ report cut "$work/cut" "$work/cut/ctest-junit.xml" 0
 
 report nojunit "$work/nojunit" "$work/nojunit/ctest-junit.xml" 0
 
+ctest_run outcomes a:run; "${1:-}" --gtest_output="xml:$work/outcomes/test-results/a.xml" >/dev/null
+report outcomes "$work/outcomes" "$work/outcomes/ctest-junit.xml" 0
+ctest_run alldisabled a:run; "${1:-}" --gtest_filter='*DISABLED_*' --gtest_output="xml:$work/alldisabled/test-results/a.xml" >/dev/null
+report alldisabled "$work/alldisabled" "$work/alldisabled/ctest-junit.xml" 0
+
 mkdir -p "$work/unbuilt/ui" "$work/unbuilt/cli"
 static_checks unbuilt "$work/unbuilt" i686 >/dev/null
 
@@ -66,6 +73,8 @@ expected=(
     "empty: 0 passed, 1 failed, 0 skipped"
     "cut: 0 passed, 1 failed, 0 skipped"
     "nojunit: 0 passed, 1 failed, 0 skipped"
+    "outcomes: 1 passed, 0 failed, 2 skipped"
+    "alldisabled: 0 passed, 1 failed, 0 skipped"
     "unbuilt: 0 passed, 2 failed, 0 skipped"
 )
 bad=0

@@ -21,29 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/accessible.h"
+
 namespace {
-
-VARIANT Child(LONG id)
-{
-    VARIANT v;
-    ::VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = id;
-    return v;
-}
-
-std::string Utf8(BSTR bstr)
-{
-    if (bstr == nullptr)
-        return std::string();
-    const int cch = static_cast<int>(::SysStringLen(bstr));
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, bstr, cch, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, bstr, cch, &text[0], n, nullptr, nullptr);
-    ::SysFreeString(bstr);
-    return text;
-}
 
 std::string Hex(long value)
 {
@@ -52,25 +32,12 @@ std::string Hex(long value)
     return text;
 }
 
-// The child ids of a focus or selection answer.
+// The child ids of a focus or selection answer, as a line of the output.
 std::string Ids(VARIANT v)
 {
     std::string ids;
-    if (v.vt == VT_I4) {
-        ids = std::to_string(v.lVal);
-    } else if (v.vt == VT_UNKNOWN || v.vt == VT_DISPATCH) {
-        IEnumVARIANT* pEnum = nullptr;
-        if (v.punkVal->QueryInterface(__uuidof(IEnumVARIANT), reinterpret_cast<void**>(&pEnum)) == S_OK) {
-            VARIANT item;
-            ULONG nGot = 0;
-            while (pEnum->Next(1, &item, &nGot) == S_OK && nGot == 1) {
-                ids += (ids.empty() ? "" : " ") + (item.vt == VT_I4 ? std::to_string(item.lVal) : std::string("?"));
-                ::VariantClear(&item);
-            }
-            pEnum->Release();
-        }
-    }
-    ::VariantClear(&v);
+    for (LONG id : ChildIds(v))
+        ids += (ids.empty() ? "" : " ") + std::to_string(id);
     return ids;
 }
 

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,61 +82,6 @@ void Drop(DialogDriver& ui, const std::string& path)
 void SysCommand(DialogDriver& ui, WPARAM command)
 {
     ::PostMessageA(ui.hwnd, WM_SYSCOMMAND, command, 0);
-}
-
-struct BoxSeen {
-    std::string text;
-    HWND owner = nullptr;
-    int defaultButton = 0;
-};
-
-BOOL CALLBACK CollectStatic(HWND child, LPARAM param)
-{
-    char cls[16] = {};
-    char text[1024] = {};
-    ::GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Static") == 0 && ::GetWindowTextA(child, text, sizeof text) > 0)
-        *reinterpret_cast<std::string*>(param) += text;
-    return TRUE;
-}
-
-BOOL CALLBACK FindTurfwiseBox(HWND w, LPARAM param)
-{
-    char cls[16] = {}, caption[32] = {};
-    ::GetClassNameA(w, cls, sizeof cls);
-    ::GetWindowTextA(w, caption, sizeof caption);
-    if (std::string(cls) == "#32770" && std::string(caption) == "Turfwise" && ::IsWindowVisible(w) &&
-        ::GetDlgItem(w, IDC_CLASS_LIST) == nullptr) {
-        *reinterpret_cast<HWND*>(param) = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Answers the dialog thread's next "Turfwise" message box that has the
-// button `answer`, after running `meanwhile` while the box is up.
-BoxSeen Answer(DialogDriver& ui, int answer, const std::function<void()>& meanwhile = {})
-{
-    const DWORD thread = ::GetWindowThreadProcessId(ui.hwnd, nullptr);
-    HWND box = nullptr;
-    WaitUntil([&] {
-        ::EnumThreadWindows(thread, FindTurfwiseBox, reinterpret_cast<LPARAM>(&box));
-        return box != nullptr;
-    });
-    BoxSeen seen;
-    if (!box || !::GetDlgItem(box, answer))
-        return seen;
-    seen.owner = ::GetWindow(box, GW_OWNER);
-    for (int id : {IDOK, IDYES, IDNO})
-        if (HWND b = ::GetDlgItem(box, id); b && (::GetWindowLongA(b, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
-            seen.defaultButton = id;
-    ::EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&seen.text));
-    if (meanwhile)
-        meanwhile();
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
-    WaitUntil([box] { return !::IsWindow(box); });
-    ui.Sync();
-    return seen;
 }
 
 // The path the About box names, read while it is up.
@@ -300,7 +244,7 @@ TEST_F(ClassListDlgFilesTest, DropOpensAFileOrAGameFolderAndWhatCannotBeOpenedKe
     };
     for (const auto& f : failures) {
         Drop(ui, f.path);
-        const BoxSeen box = Answer(ui, IDOK);
+        const MessageBoxSeen box = ui.Answer();
         EXPECT_EQ(box.text.rfind(f.text, 0), 0u) << box.text;
         EXPECT_EQ(box.owner, ui.hwnd);
         EXPECT_EQ(ui.LineCount(), 3) << f.path;
@@ -330,7 +274,7 @@ TEST_F(ClassListDlgFilesTest, RestoreBackupAsksThenPutsTheBackupsBytesBackAndRef
     ASSERT_TRUE(RestoreOffered(ui));
 
     SysCommand(ui, IDM_RESTOREBACKUP);
-    BoxSeen asked = Answer(ui, IDNO);
+    MessageBoxSeen asked = ui.Answer(IDNO);
     EXPECT_EQ(asked.text, "Restore CLASSLIST.BGL from its backup CLASSLIST.BGL.bak?\n\n"
                           "2 classes change back to the surface types they had then.");
     EXPECT_EQ(asked.owner, ui.hwnd);
@@ -339,14 +283,14 @@ TEST_F(ClassListDlgFilesTest, RestoreBackupAsksThenPutsTheBackupsBytesBackAndRef
     EXPECT_EQ(ui.Line(0), "  0 [1] WATER000.BMP Type= Water");
 
     SysCommand(ui, IDM_RESTOREBACKUP);
-    EXPECT_EQ(Answer(ui, IDYES).owner, ui.hwnd);
+    EXPECT_EQ(ui.Answer(IDYES).owner, ui.hwnd);
     EXPECT_EQ(ReadFileBytes(game.ClassListPath()), earlier);
     EXPECT_EQ(ReadFileBytes(backup), earlier);
     // The water list, rebuilt: the one water class is Grass again.
     EXPECT_EQ(ui.LineCount(), 0);
     EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist restored from its backup.");
     SysCommand(ui, IDM_RESTOREBACKUP);
-    EXPECT_EQ(Answer(ui, IDOK).text,
+    EXPECT_EQ(ui.Answer().text,
               "CLASSLIST.BGL already matches its backup CLASSLIST.BGL.bak: there is nothing to restore.");
 
     // Anything but a backup of this class list is refused, and nothing is written.
@@ -374,7 +318,7 @@ TEST_F(ClassListDlgFilesTest, RestoreBackupAsksThenPutsTheBackupsBytesBackAndRef
     for (const auto& r : refused) {
         WriteFileBytes(backup, r.bytes);
         SysCommand(ui, IDM_RESTOREBACKUP);
-        const BoxSeen box = Answer(ui, IDOK);
+        const MessageBoxSeen box = ui.Answer();
         EXPECT_EQ(box.text.rfind(r.text, 0), 0u) << box.text;
         EXPECT_EQ(box.owner, ui.hwnd);
         EXPECT_EQ(box.text.find("turfwise-cli restore --force puts it back whole") != std::string::npos, r.forceHelps)
@@ -411,21 +355,21 @@ TEST_F(ClassListDlgFilesTest, RestoreWritesNothingWhenTheFileChangedWhileTheQues
     // Another Turfwise sets a surface type: asked again, with the new count.
     const std::vector<uint8_t> typed = WithType(list.bytes, list.classes[2], LONG_GRASS);
     SysCommand(ui, IDM_RESTOREBACKUP);
-    EXPECT_NE(Answer(ui, IDYES, [&] { RewriteInPlace(game.ClassListPath(), typed); }).text.find("1 class changes"),
+    EXPECT_NE(ui.Answer(IDYES, [&] { RewriteInPlace(game.ClassListPath(), typed); }).text.find("1 class changes"),
               std::string::npos);
-    EXPECT_EQ(Answer(ui, IDOK).text, "CLASSLIST.BGL or its backup changed while the question was up, so nothing "
-                                     "was written: another program may be writing it.");
+    EXPECT_EQ(ui.Answer().text, "CLASSLIST.BGL or its backup changed while the question was up, so nothing "
+                                "was written: another program may be writing it.");
     EXPECT_EQ(ReadFileBytes(game.ClassListPath()), typed);
-    EXPECT_NE(Answer(ui, IDNO).text.find("2 classes change"), std::string::npos);
+    EXPECT_NE(ui.Answer(IDNO).text.find("2 classes change"), std::string::npos);
     EXPECT_EQ(ReadFileBytes(game.ClassListPath()), typed);
 
     // A texture renamed while the question is up is not put back by Yes.
     std::vector<uint8_t> renamed = typed;
     renamed[list.classes[1] - 3] ^= 0x20;
     SysCommand(ui, IDM_RESTOREBACKUP);
-    Answer(ui, IDYES, [&] { RewriteInPlace(game.ClassListPath(), renamed); });
-    EXPECT_EQ(Answer(ui, IDOK).text.rfind("CLASSLIST.BGL or its backup changed while the question was up", 0), 0u);
-    EXPECT_EQ(Answer(ui, IDOK).text.rfind("CLASSLIST.BGL.bak differs from CLASSLIST.BGL in 1 bytes", 0), 0u);
+    ui.Answer(IDYES, [&] { RewriteInPlace(game.ClassListPath(), renamed); });
+    EXPECT_EQ(ui.Answer().text.rfind("CLASSLIST.BGL or its backup changed while the question was up", 0), 0u);
+    EXPECT_EQ(ui.Answer().text.rfind("CLASSLIST.BGL.bak differs from CLASSLIST.BGL in 1 bytes", 0), 0u);
     EXPECT_EQ(ReadFileBytes(game.ClassListPath()), renamed);
     EXPECT_EQ(ReadFileBytes(backup), earlier);
 }
@@ -441,7 +385,7 @@ TEST_F(ClassListDlgFilesTest, AFailedOpenKeepsTheOpenFileListedAndEditableAndANe
     ASSERT_TRUE(ui.Started());
     g_chosen = other.ClassListPath();   // no file there
     SysCommand(ui, IDM_OPENCLASSLIST);
-    EXPECT_EQ(Answer(ui, IDOK).text.rfind("Could not open " + other.ClassListPath(), 0), 0u);
+    EXPECT_EQ(ui.Answer().text.rfind("Could not open " + other.ClassListPath(), 0), 0u);
     ASSERT_EQ(ui.LineCount(), 2);
     ui.ClickLineText(1);
     UpdateFirstLine(ui, FOREST);
@@ -455,13 +399,8 @@ TEST_F(ClassListDlgFilesTest, AFailedOpenKeepsTheOpenFileListedAndEditableAndANe
     other.WriteClassList(b.Bytes());
     g_chosen = other.ClassListPath();
     SysCommand(ui, IDM_OPENCLASSLIST);
-    HWND debug = nullptr;
-    WaitUntil([&] { return (debug = ui.FindThreadWindow("Turfwise - Debug")) != nullptr; });
-    ASSERT_NE(debug, nullptr);
-    EXPECT_EQ(ui.LineCount(), 0);
-    ::PostMessageA(debug, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    EXPECT_EQ(ui.WaitForMessageBox().text, "WARNING:1  Scanning CLASSLIST.BGL\n");
-    ui.Sync();
+    EXPECT_EQ(ui.Answer(IDOK, [&] { EXPECT_EQ(ui.LineCount(), 0); }).caption, "Turfwise - Debug");
+    EXPECT_EQ(ui.Answer().text, "WARNING:1  Scanning CLASSLIST.BGL\n");
     ASSERT_EQ(ui.LineCount(), 1);
     UpdateFirstLine(ui, GRASS);
     std::vector<uint8_t> expected = b.Bytes();

@@ -567,8 +567,7 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultOnAFileAnotherProgramRewroteStoreNothin
     ui.Sync();
     ChooseSurfaceType(ui, WATER);
     ui.Click(IDC_UPDATE);
-    MessageBoxSeen seen = ui.WaitForMessageBox();
-    ui.Sync();
+    MessageBoxSeen seen = ui.Answer();
     EXPECT_EQ(seen.text, kChanged);
     EXPECT_EQ(game.ReadClassList(), shifted);
     EXPECT_FALSE(std::filesystem::exists(backup));
@@ -593,8 +592,7 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultOnAFileAnotherProgramRewroteStoreNothin
     ui.Sync();
     ChooseSurfaceType(ui, CONCRETE);
     ui.Click(IDC_UPDATE);
-    seen = ui.WaitForMessageBox();
-    ui.Sync();
+    seen = ui.Answer();
     EXPECT_EQ(seen.text, kChanged);
     EXPECT_EQ(game.ReadClassList(), list.bytes);
     EXPECT_EQ(ReadFileBytes(backup), shifted);
@@ -602,8 +600,7 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultOnAFileAnotherProgramRewroteStoreNothin
     // Default, after another rewrite: nothing changes.
     ASSERT_TRUE(RewriteInPlace(game, shifted));
     ui.Click(IDC_DEFAULT);
-    seen = ui.WaitForMessageBox();
-    ui.Sync();
+    seen = ui.Answer();
     EXPECT_EQ(seen.text, kChanged);
     EXPECT_EQ(game.ReadClassList(), shifted);
     EXPECT_EQ(ui.Line(1), "  1 [1] CITY001.BMP Type= City");
@@ -636,9 +633,8 @@ TEST_F(ClassListDlgTest, FailedRescanAfterUpdateKeepsTheListAndReports)
     ui.Sync();
     ChooseSurfaceType(ui, FOREST);
     ui.Click(IDC_UPDATE);
-    MessageBoxSeen debug = ui.WaitForMessageBox();
-    MessageBoxSeen error = ui.WaitForMessageBox();
-    ui.Sync();
+    MessageBoxSeen debug = ui.Answer();
+    MessageBoxSeen error = ui.Answer();
     EXPECT_EQ(debug.caption, "Turfwise - Debug");
     EXPECT_EQ(error.caption, "Turfwise");
     EXPECT_EQ(error.text, "ERROR:1  Scanning CLASSLIST.BGL\n");
@@ -1016,9 +1012,8 @@ TEST_F(ClassListDlgTest, FailedRescanAfterDefaultKeepsTheListAndReports)
     const std::vector<std::string> before = {ui.Line(0), ui.Line(1), ui.Line(2)};
 
     ui.Click(IDC_DEFAULT);
-    MessageBoxSeen debug = ui.WaitForMessageBox();
-    MessageBoxSeen error = ui.WaitForMessageBox();
-    ui.Sync();
+    MessageBoxSeen debug = ui.Answer();
+    MessageBoxSeen error = ui.Answer();
     EXPECT_EQ(debug.caption, "Turfwise - Debug");
     EXPECT_EQ(error.caption, "Turfwise");
     EXPECT_EQ(error.text, "ERROR:1  Scanning CLASSLIST.BGL\n");
@@ -1061,8 +1056,7 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChan
     // Past the backup's judgment, which reads the view first: the stores' own pass.
     ui.OnUiThread([] { FaultNextViewAccess(1); });
     ui.Click(IDC_UPDATE);
-    MessageBoxSeen error = ui.WaitForMessageBox();
-    ui.Sync();
+    MessageBoxSeen error = ui.Answer();
     EXPECT_EQ(error.caption, "Turfwise");
     EXPECT_EQ(error.text, "ERROR:70  Updating CLASSLIST.BGL\n0 of the 2 ticked classes, the first in the list, "
                           "were changed; the others are as they were.\n");
@@ -1073,8 +1067,7 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChan
 
     ui.OnUiThread([] { FaultNextViewAccess(1); });
     ui.Click(IDC_DEFAULT);
-    error = ui.WaitForMessageBox();
-    ui.Sync();
+    error = ui.Answer();
     EXPECT_EQ(error.text, "ERROR:70  Resetting CLASSLIST.BGL\n0 classes, the first in the file, were reset; the "
                           "others are as they were.\n");
     EXPECT_EQ(game.ReadClassList(), before);
@@ -1083,55 +1076,6 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChan
 }
 
 // ---- the backup -----------------------------------------------------------------
-
-BOOL CALLBACK FindYesNoBox(HWND hwnd, LPARAM param)
-{
-    char cls[16] = {};
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (std::string(cls) == "#32770" && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, IDYES) &&
-        ::GetDlgItem(hwnd, IDNO)) {
-        *reinterpret_cast<HWND*>(param) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectText(HWND child, LPARAM param)
-{
-    char cls[16] = {};
-    char text[512] = {};
-    ::GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Static") == 0 && ::GetWindowTextA(child, text, sizeof text) > 0)
-        *reinterpret_cast<std::string*>(param) += text;
-    return TRUE;
-}
-
-// Answers the dialog thread's next Yes/No box with `answer`; caption empty when none came.
-MessageBoxSeen AnswerYesNo(DialogDriver& ui, int answer)
-{
-    const DWORD thread = ::GetWindowThreadProcessId(ui.hwnd, nullptr);
-    HWND box = nullptr;
-    WaitUntil([&] {
-        ::EnumThreadWindows(thread, FindYesNoBox, reinterpret_cast<LPARAM>(&box));
-        return box != nullptr;
-    });
-    MessageBoxSeen seen;
-    if (!box)
-        return seen;
-    seen.owner = ::GetWindow(box, GW_OWNER);
-    seen.ownerEnabled = ::IsWindowEnabled(ui.hwnd) != FALSE;
-    for (int id : {IDYES, IDNO})
-        if ((::GetWindowLongA(::GetDlgItem(box, id), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
-            seen.defaultButton = id;
-    char caption[256] = {};
-    ::GetWindowTextA(box, caption, sizeof caption);
-    seen.caption = caption;
-    ::EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&seen.text));
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
-    WaitUntil([box] { return !::IsWindow(box); });
-    ui.Sync();
-    return seen;
-}
 
 std::vector<std::string> SceneryFolder(const GameFolder& game)
 {
@@ -1188,7 +1132,7 @@ TEST_F(ClassListDlgTest, AFileUnderTheBackupsNameThatIsNoCopyIsKeptAndTheDialogA
         DialogDriver ui;
         ASSERT_TRUE(ui.Started());
         UpdateFirstLine(ui, FOREST);
-        MessageBoxSeen asked = AnswerYesNo(ui, IDNO);
+        MessageBoxSeen asked = ui.Answer(IDNO);
         EXPECT_EQ(asked.caption, "Turfwise");
         EXPECT_EQ(asked.text, "Could not save a backup copy of CLASSLIST.BGL (ERROR:50): CLASSLIST.BGL.bak is there "
                               "and is not a copy of it. Rename or delete that file to start a new backup.\n\n"
@@ -1224,7 +1168,7 @@ TEST_F(ClassListDlgTest, BackupThatCannotBeWrittenAsksAndNoLeavesTheFile)
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
     UpdateFirstLine(ui, FOREST);
-    MessageBoxSeen asked = AnswerYesNo(ui, IDNO);
+    MessageBoxSeen asked = ui.Answer(IDNO);
     EXPECT_EQ(asked.caption, "Turfwise");
     EXPECT_EQ(asked.text.rfind("Could not save a backup copy of CLASSLIST.BGL (ERROR:50)", 0), 0u) << asked.text;
     EXPECT_EQ(game.ReadClassList(), list.bytes);
@@ -1234,7 +1178,7 @@ TEST_F(ClassListDlgTest, BackupThatCannotBeWrittenAsksAndNoLeavesTheFile)
 
     // Asked again at the next try; Yes changes the file, and the run asks no more.
     ui.Click(IDC_UPDATE);
-    EXPECT_EQ(AnswerYesNo(ui, IDYES).caption, "Turfwise");
+    EXPECT_EQ(ui.Answer(IDYES).caption, "Turfwise");
     EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[0]}, FOREST));
     EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
     ui.Click(IDC_DEFAULT);

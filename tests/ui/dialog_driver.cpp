@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 
 #include "data/class_list_file.h"
 #include "ui/resource.h"
@@ -15,7 +15,8 @@ const DWORD kTimeLimit = 15000;
 std::function<void()> g_pending;
 HANDLE g_markerSeen = nullptr;
 
-bool IsMessageBox(HWND hwnd)
+// A message box or the About box.
+bool IsOtherDialog(HWND hwnd)
 {
     char cls[16] = {};
     ::GetClassNameA(hwnd, cls, sizeof cls);
@@ -44,22 +45,10 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
 {
     char cls[16] = {};
     ::GetClassNameA(child, cls, sizeof cls);
-    char text[512] = {};
+    char text[1024] = {};
     if (lstrcmpiA(cls, "Static") == 0 && ::GetWindowTextA(child, text, sizeof text) > 0)
         *reinterpret_cast<std::string*>(param) += text;
     return TRUE;
-}
-
-MessageBoxSeen AnswerMessageBox(HWND box)
-{
-    MessageBoxSeen seen;
-    char caption[256] = {};
-    ::GetWindowTextA(box, caption, sizeof caption);
-    seen.caption = caption;
-    ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&seen.text));
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
-    WaitUntil([box] { return !::IsWindow(box) || !::IsWindowVisible(box); });
-    return seen;
 }
 
 LPARAM Point(int x, int y)
@@ -78,15 +67,15 @@ DialogDriver::DialogDriver()
     while (::GetTickCount() - start < kTimeLimit) {
         if (::WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0)
             break;
-        for (HWND w : WindowsOfThread(threadId_)) {
+        for (HWND w : WindowsOfThread(threadId_))
             if (::GetDlgItem(w, IDC_CLASS_LIST) != nullptr && ::IsWindowVisible(w))
                 hwnd = w;
-            else if (IsMessageBox(w))
-                messageBoxes.push_back(AnswerMessageBox(w));
-        }
         if (hwnd)
             break;
-        ::Sleep(10);
+        if (HWND box = UnansweredBox())
+            Press(box, IDOK);
+        else
+            ::Sleep(10);
     }
     if (hwnd)
         Sync();
@@ -98,8 +87,8 @@ DialogDriver::~DialogDriver()
         return;
     for (int attempt = 0; attempt < 50 && ::WaitForSingleObject(thread_, 0) != WAIT_OBJECT_0; ++attempt) {
         for (HWND w : WindowsOfThread(threadId_))
-            if (IsMessageBox(w))
-                AnswerMessageBox(w);
+            if (IsOtherDialog(w))
+                Press(w, IDOK);
         if (hwnd && ::IsWindow(hwnd))
             ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
         ::WaitForSingleObject(thread_, 200);
@@ -254,23 +243,50 @@ std::vector<int> DialogDriver::TickedLines()
     return ticked;
 }
 
-MessageBoxSeen DialogDriver::WaitForMessageBox(DWORD timeoutMs)
+// A box that was answered may still be up while it closes; it is never the next one.
+HWND DialogDriver::UnansweredBox() const
+{
+    for (HWND w : WindowsOfThread(threadId_)) {
+        const bool answered = std::any_of(messageBoxes.begin(), messageBoxes.end(),
+                                          [w](const MessageBoxSeen& seen) { return seen.box == w; });
+        if (!answered && IsOtherDialog(w) && ::GetDlgItem(w, IDC_ABOUT_CLASS_LIST) == nullptr)
+            return w;
+    }
+    return nullptr;
+}
+
+MessageBoxSeen DialogDriver::Press(HWND box, int button, const std::function<void()>& meanwhile)
 {
     MessageBoxSeen seen;
-    WaitUntil(
-        [&] {
-            for (HWND w : WindowsOfThread(threadId_)) {
-                char caption[64] = {};
-                ::GetWindowTextA(w, caption, sizeof caption);
-                if (IsMessageBox(w) && std::string(caption).rfind("Turfwise", 0) == 0 &&
-                    std::string(caption) != "About Turfwise...") {
-                    seen = AnswerMessageBox(w);
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs);
+    seen.box = box;
+    char caption[256] = {};
+    ::GetWindowTextA(box, caption, sizeof caption);
+    seen.caption = caption;
+    ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&seen.text));
+    seen.owner = ::GetWindow(box, GW_OWNER);
+    seen.ownerEnabled = ::IsWindowEnabled(hwnd) != FALSE;
+    for (int id : {IDOK, IDCANCEL, IDYES, IDNO})
+        if (HWND b = ::GetDlgItem(box, id); b && (::GetWindowLongA(b, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            seen.defaultButton = id;
+    messageBoxes.push_back(seen);
+    if (meanwhile)
+        meanwhile();
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+    // PostMessage returns before the box is gone: until it is, it may still
+    // be the window that any next look finds.
+    if (!WaitUntil([box] { return !::IsWindow(box); }, kTimeLimit))
+        ADD_FAILURE() << "the box \"" << seen.caption << "\" did not close";
+    return seen;
+}
+
+MessageBoxSeen DialogDriver::Answer(int button, const std::function<void()>& meanwhile)
+{
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = UnansweredBox()) != nullptr; }, kTimeLimit))
+        return {};
+    EXPECT_NE(::GetDlgItem(box, button), nullptr) << "no button " << button << " on the box";
+    MessageBoxSeen seen = Press(box, button, meanwhile);
+    Sync();
     return seen;
 }
 

@@ -23,9 +23,10 @@ public:
 };
 
 struct MessageBoxSeen {
+    HWND box = nullptr;
     std::string caption;
     std::string text;
-    HWND owner = nullptr;           // those that record it: AnswerYesNo
+    HWND owner = nullptr;
     bool ownerEnabled = true;       // the dialog's state while the box was up
     int defaultButton = 0;
 };
@@ -33,7 +34,7 @@ struct MessageBoxSeen {
 class DialogDriver {
 public:
     // Starts the dialog; message boxes shown before it appears are answered
-    // with OK and kept in messageBoxes.
+    // with OK.
     DialogDriver();
     ~DialogDriver();
     DialogDriver(const DialogDriver&) = delete;
@@ -66,9 +67,11 @@ public:
     std::vector<int> TickedLines();
     HWND Item(int nID) const { return ::GetDlgItem(hwnd, nID); }
 
-    // Answers the next message box (OK) within the time limit; caption empty
-    // when none came.
-    MessageBoxSeen WaitForMessageBox(DWORD timeoutMs = 5000);
+    // Answers the next message box of the dialog's thread that it has not
+    // answered before: runs `meanwhile` while the box is up, presses `button`
+    // and returns once the box is gone and the dialog has caught up. Caption
+    // empty when no box came within the time limit.
+    MessageBoxSeen Answer(int button = IDOK, const std::function<void()>& meanwhile = {});
     // A top-level window of the dialog's thread with this caption, or null.
     HWND FindThreadWindow(const char* caption) const;
 
@@ -77,11 +80,14 @@ public:
 
     TestableClassListDlg* dlg = nullptr;
     HWND hwnd = nullptr;
+    // Every box answered, in order: those before the dialog appeared come first.
     std::vector<MessageBoxSeen> messageBoxes;
 
 private:
     static DWORD WINAPI UiThread(LPVOID param);
     static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
+    HWND UnansweredBox() const;
+    MessageBoxSeen Press(HWND box, int button, const std::function<void()>& meanwhile = {});
 
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/framework/dialog_script.h"
+#include "tests/support/canvas.h"
 #include "tests/support/look_override.h"
 #include "tests/ui/controls_test_dialogs.h"
 #include "ui/preview_static.h"
@@ -87,56 +88,6 @@ std::string WriteBitmapFile(const char* name, int cx, int cy, const std::functio
 
 // Each pixel carries its own coordinates: red 4x, green 4y.
 COLORREF Coordinates(int x, int y) { return RGB(x * 4, y * 4, 0x80); }
-
-// A 32-bit memory device context whose pixels can be read back.
-class Canvas {
-public:
-    Canvas(int cx, int cy, COLORREF fill) : m_cx(cx), m_cy(cy)
-    {
-        BITMAPINFO bi{};
-        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        m_hDC = ::CreateCompatibleDC(nullptr);
-        m_hBitmap = ::CreateDIBSection(m_hDC, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_pBits), nullptr, 0);
-        m_hOld = ::SelectObject(m_hDC, m_hBitmap);
-        HBRUSH hBrush = ::CreateSolidBrush(fill);
-        RECT rc{0, 0, cx, cy};
-        ::FillRect(m_hDC, &rc, hBrush);
-        ::DeleteObject(hBrush);
-    }
-    ~Canvas()
-    {
-        ::SelectObject(m_hDC, m_hOld);
-        ::DeleteObject(m_hBitmap);
-        ::DeleteDC(m_hDC);
-    }
-    HDC DC() const { return m_hDC; }
-    COLORREF Pixel(int x, int y) const
-    {
-        ::GdiFlush();
-        const uint32_t v = m_pBits[y * m_cx + x];
-        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-    }
-    // Rows and columns holding white pixels.
-    std::set<int> WhiteRows() const { return WhiteLines(true); }
-    std::set<int> WhiteColumns() const { return WhiteLines(false); }
-
-private:
-    std::set<int> WhiteLines(bool bRows) const
-    {
-        std::set<int> lines;
-        for (int y = 0; y < m_cy; ++y)
-            for (int x = 0; x < m_cx; ++x)
-                if (Pixel(x, y) == RGB(255, 255, 255))
-                    lines.insert(bRows ? y : x);
-        return lines;
-    }
-
-    int m_cx, m_cy;
-    HDC m_hDC;
-    HBITMAP m_hBitmap;
-    HGDIOBJ m_hOld;
-    uint32_t* m_pBits = nullptr;
-};
 
 // Sizes the control so that its client area is cx by cy.
 void SetClientSize(CWnd& control, int cx, int cy)
@@ -285,16 +236,16 @@ TEST(PreviewStaticCaption, WhiteTextPlacedByStyleAndTheContextLeftAsItWas)
         DrawThroughDialog(dlg, dlg.m_preview, top);
         EXPECT_EQ(OPAQUE, ::GetBkMode(top.DC()));
         EXPECT_EQ(RGB(1, 2, 3), ::GetTextColor(top.DC()));
-        const std::set<int> rows = top.WhiteRows();
+        const std::set<int> rows = top.RowsWith(RGB(255, 255, 255));
         ASSERT_FALSE(rows.empty());
         EXPECT_LT(*rows.rbegin(), 30);  // one line at the top
-        const std::set<int> columns = top.WhiteColumns();  // centred across
+        const std::set<int> columns = top.ColumnsWith(RGB(255, 255, 255));  // centred across
         EXPECT_NEAR(64, (*columns.begin() + *columns.rbegin()) / 2, 4);
         EXPECT_EQ(RGB(0, 0, 0), top.Pixel(0, 0));  // no background behind the text
 
         Canvas centred(128, 96, RGB(0, 0, 0));
         DrawThroughDialog(dlg, dlg.m_centered, centred);  // SS_CENTERIMAGE
-        const std::set<int> centredRows = centred.WhiteRows();
+        const std::set<int> centredRows = centred.RowsWith(RGB(255, 255, 255));
         ASSERT_FALSE(centredRows.empty());
         EXPECT_GT(*centredRows.begin(), 30);
         EXPECT_LT(*centredRows.rbegin(), 66);
@@ -302,7 +253,7 @@ TEST(PreviewStaticCaption, WhiteTextPlacedByStyleAndTheContextLeftAsItWas)
         Canvas empty(128, 96, RGB(0, 0, 0));
         dlg.m_preview.SetWindowText("");
         DrawThroughDialog(dlg, dlg.m_preview, empty);
-        EXPECT_TRUE(empty.WhiteRows().empty());
+        EXPECT_TRUE(empty.RowsWith(RGB(255, 255, 255)).empty());
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
 }
