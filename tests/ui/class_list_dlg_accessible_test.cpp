@@ -328,18 +328,12 @@ TEST_F(ClassListDlgAccessibleTest, AReadersTicksAndSelectingReachTheDialogAsClic
     EXPECT_EQ(std::vector<int>{}, ui.TickedLines());
     EXPECT_EQ(std::vector<long>{}, events.Take());
 
-    // Selecting is a click on the line's text: the preview follows; then a
-    // shift-click further down.
+    // Selecting is a click on the line's text, and the preview follows.
     view = Read(ui, 5, 0x1 | 0x2);  // SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION
-    EXPECT_EQ("0", view.action);
     EXPECT_EQ("5", view.selection);
     EXPECT_EQ("5", view.focus);
     EXPECT_EQ(std::vector<int>{4}, ui.SelectedLines());
     EXPECT_NE(std::string::npos, ui.Line(4).find(ui.Text(IDC_PREVIEW))) << ui.Text(IDC_PREVIEW);
-    view = Read(ui, 8, 0x1 | 0x4);  // SELFLAG_TAKEFOCUS | SELFLAG_EXTENDSELECTION
-    EXPECT_EQ("5 6 7 8", view.selection);
-    EXPECT_EQ("8", view.focus);
-    EXPECT_EQ((std::vector<int>{4, 5, 6, 7}), ui.SelectedLines());
 }
 
 }  // namespace
