@@ -18,6 +18,7 @@ class CCheckListBoxAccessible;
 class CCheckListBox : public CListBox {
 public:
     CCheckListBox() = default;
+    ~CCheckListBox() override;
 
     // 0 or 1; 0 for an index that is not a line.
     int GetCheck(int nIndex) const;
@@ -72,6 +73,16 @@ private:
     void NotifyStateChange(int nIndex);
     // The default action of line nIndex: that line alone, as a click on its box notifies.
     void ToggleFromReader(int nIndex);
+    // Readers hear once of what the messages between the two did to the caret
+    // and the selection, where the list box does not tell them itself.
+    struct SelectionSeen {
+        int nCaret = -1;
+        std::vector<int> selected;
+        bool bFocus = false;
+    };
+    bool BeginSelectionWatch(SelectionSeen* pBefore);
+    void EndSelectionWatch(const SelectionSeen& before, bool bFocusMessage);
+    void DisconnectAccessible();
     CCheckListBoxAccessible* m_pAccessible = nullptr;  // made at a reader's first question
     int m_nSelectionWatch = 0;                         // messages being watched for selection changes
 

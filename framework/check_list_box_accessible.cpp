@@ -20,6 +20,7 @@ using CreateStdAccessibleObjectFn = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**)
 using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
 using SysAllocStringLenFn = BSTR(WINAPI*)(const OLECHAR*, UINT);
 using CoInitializeFn = HRESULT(WINAPI*)(LPVOID);
+using CoUninitializeFn = void(WINAPI*)();
 
 BSTR AllocString(const wchar_t* psz, UINT cch)
 {
@@ -37,6 +38,14 @@ void SetChild(VARIANT* pvar, LONG lChild)
 {
     pvar->vt = VT_I4;
     pvar->lVal = lChild;
+}
+
+// The list itself for the standard object, which knows no other form of the id.
+VARIANT Self()
+{
+    VARIANT var;
+    SetChild(&var, CHILDID_SELF);
+    return var;
 }
 
 bool IsMultiple(HWND hWnd)
@@ -152,7 +161,11 @@ CCheckListBoxAccessible::CCheckListBoxAccessible(CCheckListBox* pList, IAccessib
 {
 }
 
-CCheckListBoxAccessible::~CCheckListBoxAccessible() { Disconnect(); }
+CCheckListBoxAccessible::~CCheckListBoxAccessible()
+{
+    if (m_pStandard != nullptr)
+        m_pStandard->Release();
+}
 
 void CCheckListBoxAccessible::Disconnect()
 {
@@ -160,6 +173,12 @@ void CCheckListBoxAccessible::Disconnect()
     if (m_pStandard != nullptr) {
         m_pStandard->Release();
         m_pStandard = nullptr;
+    }
+    if (m_bApartment) {
+        static const auto pfnCoUninitialize = SystemFunction<CoUninitializeFn>("ole32.dll", &g_hOle32, "CoUninitialize");
+        m_bApartment = false;
+        if (pfnCoUninitialize != nullptr)
+            pfnCoUninitialize();
     }
 }
 
@@ -170,24 +189,41 @@ LRESULT CCheckListBoxAccessible::Answer(WPARAM wParam)
     if (pfnLresult == nullptr)
         return 0;
     // Handing the object to another process needs an apartment on this
-    // thread, which the program has no other reason to make. Kept to the end.
-    if (pfnCoInitialize != nullptr)
-        pfnCoInitialize(nullptr);
+    // thread, which the program has no other reason to make; it lasts as
+    // long as the object can be asked, and goes with the list.
+    if (!m_bApartment && pfnCoInitialize != nullptr)
+        m_bApartment = SUCCEEDED(pfnCoInitialize(nullptr));
     return pfnLresult(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(this));
 }
 
 HRESULT CCheckListBoxAccessible::Which(const VARIANT& varChild, int* pnIndex) const
 {
     if (m_pList == nullptr || m_pList->m_hWnd == nullptr || m_pStandard == nullptr)
-        return E_FAIL;
-    if (varChild.vt != VT_I4)
-        return E_INVALIDARG;
-    if (varChild.lVal == CHILDID_SELF)
+        return CO_E_OBJNOTCONNECTED;
+    // Some clients pass the id by reference, and an empty one means the list, as oleacc's own objects take them.
+    const VARIANT& var = varChild.vt == (VT_BYREF | VT_VARIANT) && varChild.pvarVal != nullptr ? *varChild.pvarVal : varChild;
+    if (var.vt == VT_EMPTY)
         return S_FALSE;
-    if (varChild.lVal < 1 || varChild.lVal > m_pList->GetCount())
+    if (var.vt != VT_I4)
         return E_INVALIDARG;
-    *pnIndex = static_cast<int>(varChild.lVal - 1);
+    if (var.lVal == CHILDID_SELF)
+        return S_FALSE;
+    if (var.lVal < 1 || var.lVal > m_pList->GetCount())
+        return E_INVALIDARG;
+    *pnIndex = static_cast<int>(var.lVal - 1);
     return S_OK;
+}
+
+bool CCheckListBoxAccessible::Available() const
+{
+    // A child of a disabled dialog, as under an owned message box, takes no input either.
+    for (HWND hWnd = m_pList->m_hWnd; hWnd != nullptr; hWnd = ::GetAncestor(hWnd, GA_PARENT)) {
+        if (!::IsWindowEnabled(hWnd))
+            return false;
+        if ((::GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD) == 0)
+            break;
+    }
+    return true;
 }
 
 STDMETHODIMP CCheckListBoxAccessible::QueryInterface(REFIID riid, void** ppv)
@@ -238,7 +274,7 @@ STDMETHODIMP CCheckListBoxAccessible::Invoke(DISPID, REFIID, LCID, WORD, DISPPAR
 STDMETHODIMP CCheckListBoxAccessible::get_accParent(IDispatch** ppdispParent)
 {
     if (m_pStandard == nullptr)
-        return E_FAIL;
+        return CO_E_OBJNOTCONNECTED;
     return m_pStandard->get_accParent(ppdispParent);
 }
 
@@ -266,7 +302,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accChild(VARIANT varChild, IDispatch**
     if (FAILED(hr))
         return hr;
     // The lines are simple elements of the list, known by their child ids.
-    return hr == S_FALSE ? m_pStandard->get_accChild(varChild, ppdispChild) : S_FALSE;
+    return hr == S_FALSE ? m_pStandard->get_accChild(Self(), ppdispChild) : S_FALSE;
 }
 
 STDMETHODIMP CCheckListBoxAccessible::get_accName(VARIANT varChild, BSTR* pszName)
@@ -277,7 +313,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accName(VARIANT varChild, BSTR* pszNam
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accName(varChild, pszName) : hr;
+        return hr == S_FALSE ? m_pStandard->get_accName(Self(), pszName) : hr;
     const int nLength = m_pList->GetTextLen(nIndex);
     if (nLength <= 0)
         return S_FALSE;
@@ -302,7 +338,7 @@ HRESULT CCheckListBoxAccessible::ListTextOnly(VARIANT varChild, BSTR* psz, Stand
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? (m_pStandard->*pfnStandard)(varChild, psz) : hr;
+        return hr == S_FALSE ? (m_pStandard->*pfnStandard)(Self(), psz) : hr;
     return DISP_E_MEMBERNOTFOUND;
 }
 
@@ -324,7 +360,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accRole(VARIANT varChild, VARIANT* pva
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accRole(varChild, pvarRole) : hr;
+        return hr == S_FALSE ? m_pStandard->get_accRole(Self(), pvarRole) : hr;
     SetChild(pvarRole, ROLE_SYSTEM_CHECKBUTTON);
     return S_OK;
 }
@@ -337,7 +373,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accState(VARIANT varChild, VARIANT* pv
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accState(varChild, pvarState) : hr;
+        return hr == S_FALSE ? m_pStandard->get_accState(Self(), pvarState) : hr;
     const HWND hWnd = m_pList->m_hWnd;
     LONG lState = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
     const DWORD dwStyle = m_pList->GetStyle();
@@ -351,7 +387,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accState(VARIANT varChild, VARIANT* pv
         lState |= STATE_SYSTEM_FOCUSED;
     if (m_pList->GetCheck(nIndex) != 0)
         lState |= STATE_SYSTEM_CHECKED;
-    if (!::IsWindowEnabled(hWnd))
+    if (!Available())
         lState |= STATE_SYSTEM_UNAVAILABLE;
     RECT rcItem, rcClient;
     m_pList->GetClientRect(&rcClient);
@@ -376,7 +412,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accHelpTopic(BSTR* pszHelpFile, VARIAN
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accHelpTopic(pszHelpFile, varChild, pidTopic) : hr;
+        return hr == S_FALSE ? m_pStandard->get_accHelpTopic(pszHelpFile, Self(), pidTopic) : hr;
     return DISP_E_MEMBERNOTFOUND;
 }
 
@@ -440,7 +476,7 @@ STDMETHODIMP CCheckListBoxAccessible::get_accDefaultAction(VARIANT varChild, BST
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->get_accDefaultAction(varChild, pszDefaultAction) : hr;
+        return hr == S_FALSE ? m_pStandard->get_accDefaultAction(Self(), pszDefaultAction) : hr;
     const wchar_t* pszAction = m_pList->GetCheck(nIndex) != 0 ? L"Uncheck" : L"Check";
     return ReturnString(pszAction, static_cast<UINT>(::lstrlenW(pszAction)), pszDefaultAction);
 }
@@ -450,8 +486,50 @@ STDMETHODIMP CCheckListBoxAccessible::accSelect(long flagsSelect, VARIANT varChi
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->accSelect(flagsSelect, varChild) : hr;
-    return DISP_E_MEMBERNOTFOUND;
+        return hr == S_FALSE ? m_pStandard->accSelect(flagsSelect, Self()) : hr;
+    const HWND hWnd = m_pList->m_hWnd;
+    const bool bMultiple = IsMultiple(hWnd);
+    const long lAddRemove = SELFLAG_ADDSELECTION | SELFLAG_REMOVESELECTION;
+    if ((flagsSelect & ~SELFLAG_VALID) != 0 || (flagsSelect & lAddRemove) == lAddRemove ||
+        ((flagsSelect & SELFLAG_TAKESELECTION) && (flagsSelect & (lAddRemove | SELFLAG_EXTENDSELECTION))) ||
+        (!bMultiple && (flagsSelect & (lAddRemove | SELFLAG_EXTENDSELECTION))))
+        return E_INVALIDARG;
+    if (!Available())
+        return DISP_E_MEMBERNOTFOUND;
+
+    const std::vector<int> before = SelectedLines(hWnd);
+    CCheckListBox::SelectionSeen seen;
+    const bool bWatch = m_pList->BeginSelectionWatch(&seen);
+    if (flagsSelect & SELFLAG_TAKEFOCUS)
+        ::SetFocus(hWnd);
+    if (!bMultiple) {
+        if (flagsSelect & SELFLAG_TAKESELECTION)
+            ::SendMessageA(hWnd, LB_SETCURSEL, nIndex, 0);
+    } else {
+        // Selecting moves the caret and the anchor with it; only focus is to move them.
+        const int nCaret = static_cast<int>(::SendMessageA(hWnd, LB_GETCARETINDEX, 0, 0));
+        const int nAnchor = static_cast<int>(::SendMessageA(hWnd, LB_GETANCHORINDEX, 0, 0));
+        if (flagsSelect & SELFLAG_EXTENDSELECTION) {
+            const int nFrom = nAnchor >= 0 ? nAnchor : nIndex;
+            const bool bSelect = (flagsSelect & SELFLAG_ADDSELECTION) ||
+                                 (!(flagsSelect & SELFLAG_REMOVESELECTION) && m_pList->GetSel(nFrom) > 0);
+            ::SendMessageA(hWnd, LB_SELITEMRANGE, bSelect, MAKELPARAM(std::min(nFrom, nIndex), std::max(nFrom, nIndex)));
+        } else if (flagsSelect & (lAddRemove | SELFLAG_TAKESELECTION)) {
+            if (flagsSelect & SELFLAG_TAKESELECTION)
+                ::SendMessageA(hWnd, LB_SETSEL, FALSE, -1);
+            ::SendMessageA(hWnd, LB_SETSEL, (flagsSelect & SELFLAG_REMOVESELECTION) == 0, nIndex);
+        }
+        const bool bFocus = (flagsSelect & SELFLAG_TAKEFOCUS) != 0;
+        ::SendMessageA(hWnd, LB_SETCARETINDEX, bFocus ? nIndex : nCaret, FALSE);
+        ::SendMessageA(hWnd, LB_SETANCHORINDEX, bFocus ? nIndex : nAnchor, 0);
+    }
+    if (bWatch)
+        m_pList->EndSelectionWatch(seen, false);
+    // The parent follows as after a click, which the list box's own messages do not tell it of.
+    if (SelectedLines(hWnd) != before && (m_pList->GetStyle() & LBS_NOTIFY))
+        ::SendMessageA(::GetParent(hWnd), WM_COMMAND, MAKEWPARAM(m_pList->GetDlgCtrlID(), LBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(hWnd));
+    return S_OK;
 }
 
 STDMETHODIMP CCheckListBoxAccessible::accLocation(long* pxLeft, long* pyTop, long* pcxWidth, long* pcyHeight,
@@ -463,7 +541,7 @@ STDMETHODIMP CCheckListBoxAccessible::accLocation(long* pxLeft, long* pyTop, lon
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->accLocation(pxLeft, pyTop, pcxWidth, pcyHeight, varChild) : hr;
+        return hr == S_FALSE ? m_pStandard->accLocation(pxLeft, pyTop, pcxWidth, pcyHeight, Self()) : hr;
     RECT rcItem;
     if (m_pList->GetItemRect(nIndex, &rcItem) == LB_ERR)
         return E_FAIL;
@@ -487,7 +565,7 @@ STDMETHODIMP CCheckListBoxAccessible::accNavigate(long navDir, VARIANT varStart,
     const int nCount = m_pList->GetCount();
     if (hr == S_FALSE) {
         if (navDir != NAVDIR_FIRSTCHILD && navDir != NAVDIR_LASTCHILD)
-            return m_pStandard->accNavigate(navDir, varStart, pvarEndUpAt);
+            return m_pStandard->accNavigate(navDir, Self(), pvarEndUpAt);
         if (nCount <= 0)
             return S_FALSE;
         SetChild(pvarEndUpAt, navDir == NAVDIR_FIRSTCHILD ? 1 : nCount);
@@ -542,7 +620,10 @@ STDMETHODIMP CCheckListBoxAccessible::accDoDefaultAction(VARIANT varChild)
     int nIndex = 0;
     const HRESULT hr = Which(varChild, &nIndex);
     if (hr != S_OK)
-        return hr == S_FALSE ? m_pStandard->accDoDefaultAction(varChild) : hr;
+        return hr == S_FALSE ? m_pStandard->accDoDefaultAction(Self()) : hr;
+    // As a click would not, while the list takes no input.
+    if (!Available())
+        return DISP_E_MEMBERNOTFOUND;
     m_pList->ToggleFromReader(nIndex);
     return S_OK;
 }
@@ -586,16 +667,6 @@ bool MayMoveSelection(UINT message)
     }
 }
 
-struct SelectionSeen {
-    int nCaret;
-    std::vector<int> selected;
-};
-
-SelectionSeen SeeSelection(HWND hWnd)
-{
-    return {static_cast<int>(::SendMessageA(hWnd, LB_GETCARETINDEX, 0, 0)), SelectedLines(hWnd)};
-}
-
 // The events a reader expects when the selection went from one set of lines to another.
 void NotifySelection(HWND hWnd, const std::vector<int>& before, const std::vector<int>& after)
 {
@@ -624,32 +695,62 @@ LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_pAccessible != nullptr)
             return m_pAccessible->Answer(wParam);
     }
-    // Watched only once a reader has asked, and once per message however
-    // many list box messages its handling sends.
-    const bool bWatch = m_pAccessible != nullptr && m_nSelectionWatch == 0 && MayMoveSelection(message) &&
-                        !ListBoxReportsSelection();
     SelectionSeen before;
-    if (bWatch) {
-        before = SeeSelection(m_hWnd);
-        ++m_nSelectionWatch;
-    }
+    const bool bWatch = MayMoveSelection(message) && BeginSelectionWatch(&before);
     const LRESULT lResult = CListBox::WindowProc(message, wParam, lParam);
-    if (bWatch) {
-        --m_nSelectionWatch;
-        if (m_hWnd != nullptr) {
-            const SelectionSeen after = SeeSelection(m_hWnd);
-            NotifySelection(m_hWnd, before.selected, after.selected);
-            if ((after.nCaret != before.nCaret || message == WM_SETFOCUS) && after.nCaret >= 0 &&
-                ::GetFocus() == m_hWnd)
-                ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_hWnd, OBJID_CLIENT, after.nCaret + 1);
-        }
-    }
-    if (message == WM_NCDESTROY && m_pAccessible != nullptr) {
-        m_pAccessible->Disconnect();
-        m_pAccessible->Release();
-        m_pAccessible = nullptr;
-    }
+    if (bWatch)
+        EndSelectionWatch(before, message == WM_SETFOCUS);
+    if (message == WM_NCDESTROY)
+        DisconnectAccessible();
     return lResult;
+}
+
+bool CCheckListBox::BeginSelectionWatch(SelectionSeen* pBefore)
+{
+    // Watched only once a reader has asked, and once however many list box
+    // messages the handling of one sends.
+    if (m_pAccessible == nullptr || m_nSelectionWatch != 0 || ListBoxReportsSelection())
+        return false;
+    pBefore->nCaret = static_cast<int>(SendMessage(LB_GETCARETINDEX));
+    pBefore->selected = SelectedLines(m_hWnd);
+    pBefore->bFocus = ::GetFocus() == m_hWnd;
+    ++m_nSelectionWatch;
+    return true;
+}
+
+void CCheckListBox::EndSelectionWatch(const SelectionSeen& before, bool bFocusMessage)
+{
+    --m_nSelectionWatch;
+    if (m_hWnd == nullptr)
+        return;
+    NotifySelection(m_hWnd, before.selected, SelectedLines(m_hWnd));
+    const int nCaret = static_cast<int>(SendMessage(LB_GETCARETINDEX));
+    const bool bFocus = ::GetFocus() == m_hWnd;
+    if ((nCaret != before.nCaret || bFocusMessage || !before.bFocus) && bFocus && nCaret >= 0)
+        ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_hWnd, OBJID_CLIENT, nCaret + 1);
+}
+
+void CCheckListBox::DisconnectAccessible()
+{
+    if (m_pAccessible == nullptr)
+        return;
+    CCheckListBoxAccessible* pAccessible = m_pAccessible;
+    m_pAccessible = nullptr;
+    pAccessible->Disconnect();
+    pAccessible->Release();
+}
+
+CCheckListBox::~CCheckListBox()
+{
+    // Past this body the window's messages no longer reach this class, and a
+    // reader's next question would find the list gone: let the window go now.
+    if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this) {
+        if (m_bCreated)
+            ::DestroyWindow(m_hWnd);
+        else
+            UnsubclassWindow();
+    }
+    DisconnectAccessible();
 }
 
 void CCheckListBox::NotifyStateChange(int nIndex)

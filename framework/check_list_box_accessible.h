@@ -13,7 +13,8 @@ class CCheckListBoxAccessible : public IAccessible {
 public:
     // With one reference for the caller; null when oleacc cannot be had.
     static CCheckListBoxAccessible* Create(CCheckListBox* pList);
-    // The list is going: from now on every question fails, whoever still holds the object.
+    // The list is going: from now on every question is answered
+    // CO_E_OBJNOTCONNECTED, whoever still holds the object. On the list's thread.
     void Disconnect();
     // The answer to WM_GETOBJECT for OBJID_CLIENT.
     LRESULT Answer(WPARAM wParam);
@@ -61,6 +62,8 @@ private:
     // S_OK for a line (nIndex its 0-based index), S_FALSE for the list
     // itself, a failure for anything else or once the list has gone.
     HRESULT Which(const VARIANT& varChild, int* pnIndex) const;
+    // Whether the list takes input: it and the windows it lies in are enabled.
+    bool Available() const;
     // A text that only the list itself has (value, description, help,
     // shortcut): the standard object's for the list, none for a line.
     using StandardText = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
@@ -69,4 +72,5 @@ private:
     LONG m_cRef = 1;
     CCheckListBox* m_pList;
     IAccessible* m_pStandard;
+    bool m_bApartment = false;  // this object's CoInitialize, undone at Disconnect
 };

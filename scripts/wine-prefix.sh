@@ -9,11 +9,21 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/wine-env.sh"
 dpi=${2:-}
 wine_use "${1:-win32}" $dpi || exit 1
-[ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/.turfwise-ready" ] && exit 0
+# Debian's Wine 8 looks for its own fonts (fonts-wine) at "<data dir>\../fonts",
+# a path its file layer does not resolve, so it loads none of them; without
+# Marlett the caption's buttons come out as "0 1 r". Fonts in the prefix's
+# own Fonts folder are loaded at every start. Copied under another name and
+# renamed, so that a Wine starting meanwhile never reads half a font.
+wine_fonts() {
+    local from=/usr/share/wine/fonts to=$WINEPREFIX/drive_c/windows/Fonts
+    [ -f "$to/marlett.ttf" ] || [ ! -f "$from/marlett.ttf" ] || [ ! -d "$to" ] ||
+        { cp "$from/marlett.ttf" "$to/.marlett.ttf.new" && mv "$to/.marlett.ttf.new" "$to/marlett.ttf"; }
+}
+[ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/.turfwise-ready" ] && { wine_fonts; exit 0; }
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 9>"$WINEPREFIX.lock"
 flock 9
-[ -f "$WINEPREFIX/.turfwise-ready" ] && exit 0
+[ -f "$WINEPREFIX/.turfwise-ready" ] && { wine_fonts; exit 0; }
 base=$(unset WINEPREFIX; wine_use "${1:-win32}" && echo "$WINEPREFIX")
 if [ -n "$dpi" ] && [ "$dpi" != 96 ] && [ -f "$base/.turfwise-ready" ]; then
     # A copy is as good as a new prefix at a fraction of the time: wineboot
@@ -56,4 +66,5 @@ if [ -n "$dpi" ] && [ "$dpi" != 96 ]; then
             '[System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]' LogPixels "$dpi" ||
         { echo "cannot set the screen DPI in $WINEPREFIX" >&2; exit 1; }
 fi
+wine_fonts
 touch "$WINEPREFIX/.turfwise-ready"

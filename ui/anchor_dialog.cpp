@@ -209,13 +209,31 @@ LRESULT CAnchorDialog::OnDpiChanged(WPARAM wParam, LPARAM lParam)
     const int cyBefore = m_cyClient;
     m_cxClient = 0;
     m_cyClient = 0;
-    if (prcSuggested != nullptr)
-        ::SetWindowPos(m_hWnd, nullptr, prcSuggested->left, prcSuggested->top,
-                       prcSuggested->right - prcSuggested->left, prcSuggested->bottom - prcSuggested->top,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
     RECT rcClient = {0, 0, Scale(cxBefore, nDpi, nOldDpi), Scale(cyBefore, nDpi, nOldDpi)};
-    if (!IsIconic())
+    if (!IsIconic()) {
+        if (prcSuggested != nullptr)
+            ::SetWindowPos(m_hWnd, nullptr, prcSuggested->left, prcSuggested->top,
+                           prcSuggested->right - prcSuggested->left, prcSuggested->bottom - prcSuggested->top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
         GetClientRect(&rcClient);
+    } else if (prcSuggested != nullptr) {
+        // A minimised window keeps its restored place apart: the suggestion is
+        // for that one, and the client area is the suggestion less the frame,
+        // not the last one scaled again, which would drift with every move.
+        WINDOWPLACEMENT wp = {sizeof wp};
+        MONITORINFO mi = {sizeof mi};
+        if (::GetWindowPlacement(m_hWnd, &wp) &&
+            ::GetMonitorInfoA(::MonitorFromRect(prcSuggested, MONITOR_DEFAULTTONEAREST), &mi)) {
+            // The placement is in work area coordinates.
+            wp.rcNormalPosition = *prcSuggested;
+            ::OffsetRect(&wp.rcNormalPosition, mi.rcMonitor.left - mi.rcWork.left, mi.rcMonitor.top - mi.rcWork.top);
+            ::SetWindowPlacement(m_hWnd, &wp);
+        }
+        RECT rcFrame = {0, 0, 0, 0};
+        AdjustWindowRectForDpi(m_hWnd, &rcFrame);
+        rcClient.right = prcSuggested->right - prcSuggested->left - (rcFrame.right - rcFrame.left);
+        rcClient.bottom = prcSuggested->bottom - prcSuggested->top - (rcFrame.bottom - rcFrame.top);
+    }
     LayOutForDpi(rcClient.right, rcClient.bottom);
     m_cxClient = rcClient.right;
     m_cyClient = rcClient.bottom;

@@ -29,6 +29,8 @@ public:
     // The DPI the layout is for: the window's when created, then that of the
     // last WM_DPICHANGED.
     int GetLayoutDpi() const { return m_nDpi; }
+    // The template's font at the layout DPI, as the controls have it.
+    HFONT GetLayoutFont() const { return m_dpiFont.m_hObject != nullptr ? m_dpiFont.m_hObject : GetFont(); }
 
 protected:
     afx_msg void OnSize(UINT nType, int cx, int cy);

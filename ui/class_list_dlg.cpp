@@ -180,6 +180,9 @@ LRESULT CClassListDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam)
     SetListFont(GetLayoutDpi());
     // The list measured its lines once, at creation.
     m_classList.SetDpi(GetLayoutDpi());
+    // The tooltip is a window of its own, which the dialog's font change misses.
+    if (m_toolTip.m_hWnd != nullptr)
+        m_toolTip.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(GetLayoutFont()), FALSE);
     return lResult;
 }
 

@@ -102,12 +102,14 @@ std::string DefaultAction(IAccessible* pAcc, LONG id)
     return hr == S_OK ? Utf8(bstr) : "<hr " + std::to_string(hr) + ">";
 }
 
-LONG State(IAccessible* pAcc, LONG id)
+LONG State(IAccessible* pAcc, VARIANT child)
 {
     VARIANT v;
     ::VariantInit(&v);
-    return pAcc->get_accState(Child(id), &v) == S_OK && v.vt == VT_I4 ? v.lVal : -1;
+    return pAcc->get_accState(child, &v) == S_OK && v.vt == VT_I4 ? v.lVal : -1;
 }
+
+LONG State(IAccessible* pAcc, LONG id) { return State(pAcc, Child(id)); }
 
 const LONG kLineStates = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_MULTISELECTABLE |
                          STATE_SYSTEM_EXTSELECTABLE;
@@ -130,6 +132,12 @@ TEST(CheckListBoxAccessible, StatesFocusAndSelectionFollowTicksSelectionAndCaret
         EXPECT_EQ(kLineStates | STATE_SYSTEM_CHECKED, State(acc.get(), 5));
         EXPECT_EQ("Uncheck", DefaultAction(acc.get(), 2));
         EXPECT_EQ("Check", DefaultAction(acc.get(), 4));
+        // The list by an empty id, a line by one passed by reference.
+        VARIANT empty = {}, line = Child(2), byRef = {};
+        byRef.vt = VT_BYREF | VT_VARIANT;
+        byRef.pvarVal = &line;
+        EXPECT_EQ(State(acc.get(), CHILDID_SELF), State(acc.get(), empty));
+        EXPECT_EQ(kLineStates | STATE_SYSTEM_SELECTED | STATE_SYSTEM_CHECKED, State(acc.get(), byRef));
 
         VARIANT v;
         ::VariantInit(&v);
@@ -178,12 +186,38 @@ TEST(CheckListBoxAccessible, DefaultActionTogglesThatLineAloneAndNotifiesThePare
         EXPECT_GT(dlg.m_list.GetSel(3), 0);
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
-    // A reader may hold the object after the window has gone: it answers nothing then.
+    // A reader may hold the object after the window has gone: it is disconnected then.
     ASSERT_NE(nullptr, pAcc);
     long nCount = 99;
-    EXPECT_TRUE(FAILED((*pAcc)->get_accChildCount(&nCount)));
-    EXPECT_TRUE(FAILED((*pAcc)->accDoDefaultAction(Child(1))));
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, (*pAcc)->get_accChildCount(&nCount));
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, (*pAcc)->accDoDefaultAction(Child(1)));
     delete pAcc;
+}
+
+// A list object that goes before its window lets go of its readers, and of
+// the apartment that their questions made.
+TEST(CheckListBoxAccessible, AListObjectThatGoesBeforeItsWindowDisconnectsItsReaders)
+{
+    {
+        ComApartment com;
+        CScriptedListDlg dlg;
+        dlg.Then([&] {
+            auto* pList = new CCheckListBox;
+            ASSERT_TRUE(pList->SubclassWindow(::CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_HASSTRINGS, 0, 0, 99,
+                                                                 50, dlg.m_hWnd, nullptr, nullptr, nullptr)));
+            ListObject acc(pList->m_hWnd), again(pList->m_hWnd);
+            ASSERT_EQ(S_OK, again.hr());
+            delete pList;
+            long nCount = 0;
+            EXPECT_EQ(CO_E_OBJNOTCONNECTED, acc->get_accChildCount(&nCount));
+        });
+        EXPECT_EQ(IDOK, dlg.DoModal());
+    }
+    // Had a list kept an apartment of its own, this would find it still there.
+    const HRESULT hr = ::CoInitialize(nullptr);
+    EXPECT_EQ(S_OK, hr);
+    if (SUCCEEDED(hr))
+        ::CoUninitialize();
 }
 
 TEST(CheckListBoxAccessible, HitTestFindsTheLineUnderAPointOnTheScreen)
@@ -339,7 +373,21 @@ TEST(CheckListBoxAccessible, ReadersHearOfTheCaretAndTheSelection)
         PostKey(dlg.m_list.m_hWnd, VK_SPACE);
         dlg.m_list.SetSel(3, TRUE);
     });
-    dlg.Then([&] { EXPECT_EQ(Events{}, pEvents->Take()); });
+    dlg.Then([&] {
+        EXPECT_EQ(Events{}, pEvents->Take());
+        // A reader's selecting: the events of the list box's own.
+        EXPECT_EQ(S_OK, (*pAcc)->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, Child(2)));
+        EXPECT_EQ((Events{"selection 2", "focus 2"}), pEvents->Take());
+        EXPECT_EQ(S_OK, (*pAcc)->accSelect(SELFLAG_ADDSELECTION, Child(5)));  // caret and anchor stay
+        EXPECT_EQ(Events{"add 5"}, pEvents->Take());
+        EXPECT_EQ(S_OK, (*pAcc)->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_EXTENDSELECTION, Child(4)));
+        EXPECT_EQ((Events{"within 0", "focus 4"}), pEvents->Take());
+        EXPECT_EQ(S_OK, (*pAcc)->accSelect(SELFLAG_REMOVESELECTION, Child(3)));
+        EXPECT_EQ(Events{"remove 3"}, pEvents->Take());
+        EXPECT_EQ(E_INVALIDARG, (*pAcc)->accSelect(SELFLAG_ADDSELECTION | SELFLAG_REMOVESELECTION, Child(1)));
+        EXPECT_EQ(E_INVALIDARG, (*pAcc)->accSelect(SELFLAG_TAKESELECTION | SELFLAG_EXTENDSELECTION, Child(1)));
+        EXPECT_EQ(Events{}, pEvents->Take());
+    });
     EXPECT_EQ(IDOK, dlg.DoModal());
     delete pEvents;
     delete pAcc;

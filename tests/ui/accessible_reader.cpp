@@ -3,15 +3,15 @@
 // readers do, and writes what it found to a file, one tab-separated record a
 // line (UTF-8):
 //   object   HRESULT of AccessibleObjectFromWindow, in hex
-//   action   HRESULT of the default action, when one was asked for
+//   action   HRESULT of the default action or the selecting, when one was asked for
 //   count    the list's child count
 //   child    id, role, state (hex), left, top, width, height, default action, name
 //   focus    the child ids get_accFocus gives
 //   selection  the child ids get_accSelection gives
 //   preview  the preview's name
-//   accessible_reader OUT LIST PREVIEW [CHILD]
+//   accessible_reader OUT LIST PREVIEW [CHILD [FLAGS]]
 // LIST and PREVIEW are window handles in decimal; with CHILD, that child's
-// default action is done before anything is read.
+// default action is done before anything is read, or with FLAGS, accSelect.
 #include <windows.h>
 #include <oleacc.h>
 
@@ -61,7 +61,9 @@ int main(int argc, char** argv)
                                               __uuidof(IAccessible), reinterpret_cast<void**>(&pAcc));
     std::fprintf(out, "object\t%s\n", Hex(hr).c_str());
     if (pAcc != nullptr) {
-        if (argc > 4)
+        if (argc > 5)
+            std::fprintf(out, "action\t%s\n", Hex(pAcc->accSelect(std::atol(argv[5]), Child(std::atol(argv[4])))).c_str());
+        else if (argc > 4)
             std::fprintf(out, "action\t%s\n", Hex(pAcc->accDoDefaultAction(Child(std::atol(argv[4])))).c_str());
         long nCount = -1;
         pAcc->get_accChildCount(&nCount);

@@ -19,7 +19,7 @@ namespace {
 // Roles and states as oleacc.h has them; this program does not include it,
 // so that nothing here loads oleacc.
 const long kRoleCheckButton = 0x2C;
-const unsigned long kSelected = 0x2, kFocused = 0x4, kChecked = 0x10, kInvisible = 0x8000, kOffscreen = 0x10000,
+const unsigned long kUnavailable = 0x1, kSelected = 0x2, kFocused = 0x4, kChecked = 0x10, kInvisible = 0x8000, kOffscreen = 0x10000,
                     kFocusable = 0x100000, kSelectable = 0x200000;
 
 struct ReaderLine {
@@ -143,8 +143,8 @@ protected:
     }
 
     // Runs the reader on the dialog's list and preview; with a child id,
-    // that line's default action first.
-    ReaderView Read(DialogDriver& ui, long actionChild = 0)
+    // that line's default action first, or with select flags its accSelect.
+    ReaderView Read(DialogDriver& ui, long actionChild = 0, long selectFlags = -1)
     {
         s_bReaderAsked = true;
         const std::string out = game.Path() + "\\reader.txt";
@@ -154,6 +154,8 @@ protected:
                                   std::to_string(reinterpret_cast<uintptr_t>(ui.Item(IDC_PREVIEW)));
         if (actionChild != 0)
             commandLine += " " + std::to_string(actionChild);
+        if (selectFlags >= 0)
+            commandLine += " " + std::to_string(selectFlags);
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
@@ -274,7 +276,7 @@ TEST_F(ClassListDlgAccessibleTest, AReaderSeesEveryLineAsACheckButtonWithTheTick
     EXPECT_EQ("8", view.focus);
 }
 
-TEST_F(ClassListDlgAccessibleTest, TheDefaultActionTicksALineAndTheDialogFollowsAsAfterAClick)
+TEST_F(ClassListDlgAccessibleTest, AReadersTicksAndSelectingReachTheDialogAsClicksWould)
 {
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
@@ -318,6 +320,23 @@ TEST_F(ClassListDlgAccessibleTest, TheDefaultActionTicksALineAndTheDialogFollows
     EXPECT_EQ("80070057", view.action);  // E_INVALIDARG
     EXPECT_EQ(std::vector<int>{}, ui.TickedLines());
     EXPECT_EQ(std::vector<long>{}, events.Take());
+
+    // Nor while the dialog takes no input, as under a question it asks.
+    ui.OnUiThread([&] { ::EnableWindow(ui.hwnd, FALSE); });
+    view = Read(ui, 20);
+    ui.OnUiThread([&] { ::EnableWindow(ui.hwnd, TRUE); });
+    EXPECT_EQ("80020003", view.action);  // DISP_E_MEMBERNOTFOUND
+    ASSERT_EQ(20u, view.lines.size());
+    EXPECT_EQ(kUnavailable, view.lines[19].state & kUnavailable);
+    EXPECT_EQ(std::vector<int>{}, ui.TickedLines());
+    EXPECT_EQ(std::vector<long>{}, events.Take());
+
+    // Selecting is a click on the line's text, and the preview follows.
+    view = Read(ui, 5, 0x1 | 0x2);  // SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION
+    EXPECT_EQ("5", view.selection);
+    EXPECT_EQ("5", view.focus);
+    EXPECT_EQ(std::vector<int>{4}, ui.SelectedLines());
+    EXPECT_NE(std::string::npos, ui.Line(4).find(ui.Text(IDC_PREVIEW))) << ui.Text(IDC_PREVIEW);
 }
 
 }  // namespace

@@ -29,8 +29,19 @@ struct Layout {
     LinePicture line;
     LONG listFont = 0;
     std::map<int, LONG> controlFonts;  // every control but the list
+    LONG tipFont = 0;
     POINT minTrack = {};
 };
+
+// The dialog's tooltip: a window of its own that the dialog owns.
+HWND ToolTipOf(HWND dialog)
+{
+    HWND tip = nullptr;
+    while ((tip = ::FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) != nullptr &&
+           ::GetWindow(tip, GW_OWNER) != dialog) {
+    }
+    return tip;
+}
 
 Layout Measure(DialogDriver& ui)
 {
@@ -48,6 +59,7 @@ Layout Measure(DialogDriver& ui)
     layout.item = int(::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
     layout.line = DrawLine(ui, 1);
     layout.listFont = FontLogicalHeight(list);
+    layout.tipFont = FontLogicalHeight(ToolTipOf(ui.hwnd));
     MINMAXINFO mmi = {};
     ::SendMessageA(ui.hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
     layout.minTrack = mmi.ptMinTrackSize;
@@ -170,6 +182,7 @@ TEST_F(ClassListDlgDpiChangeTest, EverySizeFollowsEachChangeAndTheFirstDpiGivesT
         // The template's font at the new DPI, in every other control, the preview's caption included.
         for (const auto& font : now.controlFonts)
             EXPECT_EQ(font.second, -::MulDiv(8, dpi, 72)) << "control " << font.first << " at " << dpi << " DPI";
+        EXPECT_EQ(now.tipFont, -::MulDiv(8, dpi, 72)) << "the tooltips at " << dpi << " DPI";
 
         // No smaller than the first client area scaled, in the frame as it is.
         const SIZE frame = Frame(now);
@@ -244,6 +257,27 @@ TEST_F(ClassListDlgDpiChangeTest, AResizedDialogScalesWithItsAnchorsAndBack)
         EXPECT_TRUE(ok) << c.nID << ": " << Show(actual) << ", expected " << Show(expected);
     }
     EXPECT_EQ(back.item, first.item);
+}
+
+// Moved to and fro while minimised, then restored: laid out for the last
+// suggested size each time, as a move made in view would have left it.
+TEST_F(ClassListDlgDpiChangeTest, MovesWhileMinimisedRestoreAsMovesInView)
+{
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    const Layout first = Measure(ui);
+    const auto movedMinimised = [&](std::initializer_list<int> dpis) {
+        ui.OnUiThread([&] { ::ShowWindow(ui.hwnd, SW_MINIMIZE); });
+        EXPECT_TRUE(WaitUntil([&] { return ::IsIconic(ui.hwnd) != FALSE; }));
+        for (int dpi : dpis)
+            SendDpiChanged(ui, dpi, Suggested(first, ScaledClient(first, dpi, 96)));
+        ui.OnUiThread([&] { ::ShowWindow(ui.hwnd, SW_RESTORE); });
+        EXPECT_TRUE(WaitUntil([&] { return ::IsIconic(ui.hwnd) == FALSE; }));
+        ui.Sync();
+        return Measure(ui);
+    };
+    ExpectControlsScaled(movedMinimised({120, 168, 144}), first, 144, 96);
+    ExpectControlsScaled(movedMinimised({120, 168, 96}), first, 96, 96);
 }
 
 }  // namespace
