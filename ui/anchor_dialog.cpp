@@ -220,8 +220,10 @@ LRESULT CAnchorDialog::OnDpiChanged(WPARAM wParam, LPARAM lParam)
         // A minimised window keeps its restored place apart: the suggestion is
         // for that one, and the client area is the suggestion less the frame,
         // not the last one scaled again, which would drift with every move.
-        WINDOWPLACEMENT wp = {sizeof wp};
-        MONITORINFO mi = {sizeof mi};
+        WINDOWPLACEMENT wp{};
+        wp.length = sizeof wp;
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
         if (::GetWindowPlacement(m_hWnd, &wp) &&
             ::GetMonitorInfoA(::MonitorFromRect(prcSuggested, MONITOR_DEFAULTTONEAREST), &mi)) {
             // The placement is in work area coordinates.

@@ -211,8 +211,9 @@ TEST_F(ClassListDlgAccessibleTest, AReaderSeesEveryLineAsACheckButtonWithTheTick
     ASSERT_TRUE(ui.Started());
     ASSERT_EQ(ui.LineCount(), 20);
     // Nothing loads oleacc before a reader asks.
-    if (!s_bReaderAsked)
+    if (!s_bReaderAsked) {
         EXPECT_EQ(nullptr, ::GetModuleHandleA("oleacc.dll"));
+    }
 
     ReaderView view = Read(ui);
     ASSERT_EQ("0", view.object);
