@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "data/class_listing_internal.h"
 #include "data/texture_classes.h"
@@ -220,4 +221,59 @@ EditResult EditClassList(ClassListFile* file, const ClassListing& listing, LPCST
     if (request.flush && !FlushClassList(file))
         return Ended(result, EDIT_NOT_FLUSHED, GetLastError());
     return Ended(result, EDIT_DONE);
+}
+
+void EditHistory::Record(const ClassListing& listing, EditStepKind kind, const SurfaceTypeChanges& made)
+{
+    EditStep step{kind, {}};
+    for (const SurfaceTypeChange& c : made)
+        if (c.from != c.to)
+            step.changes.push_back(c);
+    if (step.changes.empty())
+        return;
+    if (!Describes(listing))
+        Clear();
+    m_digest = listing.digest;
+    m_fileSize = listing.fileSize;
+    m_undo.push_back(std::move(step));
+    m_redo.clear();
+}
+
+const EditStep* EditHistory::Next(bool redo) const
+{
+    const std::vector<EditStep>& steps = redo ? m_redo : m_undo;
+    return steps.empty() ? nullptr : &steps.back();
+}
+
+EditRequest EditHistory::Request(bool redo) const
+{
+    EditRequest request;
+    if (const EditStep* step = Next(redo))
+        request.changes = redo ? step->changes : Reversed(step->changes);
+    request.onlyWhereStill = true;
+    return request;
+}
+
+void EditHistory::Taken(bool redo, const EditResult& result)
+{
+    std::vector<EditStep>& from = redo ? m_redo : m_undo;
+    std::vector<EditStep>& to = redo ? m_undo : m_redo;
+    if (from.empty())
+        return;
+    // A field left as another program set it is that program's now, in both directions.
+    EditStep step{from.back().kind, redo ? result.made : Reversed(result.made)};
+    from.pop_back();
+    if (!step.changes.empty())
+        to.push_back(std::move(step));
+}
+
+bool EditHistory::Describes(const ClassListing& listing) const
+{
+    return (m_undo.empty() && m_redo.empty()) || (m_digest == listing.digest && m_fileSize == listing.fileSize);
+}
+
+void EditHistory::Clear()
+{
+    m_undo.clear();
+    m_redo.clear();
 }

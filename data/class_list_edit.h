@@ -72,3 +72,37 @@ struct EditResult {
 // as `request` asks. A change whose field already holds `to` stores nothing.
 EditResult EditClassList(ClassListFile* file, const ClassListing& listing, LPCSTR classListPath,
                          const EditRequest& request);
+
+// Undo and Redo: the edits of this run on one file, each step the changes it
+// made. The steps hold only for the file as it was outside surface types
+// when they were made; another program's change there drops them.
+enum EditStepKind { STEP_UPDATE, STEP_DEFAULT };
+
+struct EditStep {
+    EditStepKind kind;
+    SurfaceTypeChanges changes;   // forwards: `from` before the step, `to` after it
+};
+
+class EditHistory {
+public:
+    // After an edit of the file that `listing` lists: what it made becomes the
+    // last step, and nothing is left to redo. An edit that changed no field is
+    // no step.
+    void Record(const ClassListing& listing, EditStepKind kind, const SurfaceTypeChanges& made);
+    // The step that Undo (or Redo) would take, or null.
+    const EditStep* Next(bool redo) const;
+    // The edit that takes it: each field back (or again), only where it still
+    // holds what the step left there (or found).
+    EditRequest Request(bool redo) const;
+    // After that edit: the step moves to the other side, as far as it was taken.
+    void Taken(bool redo, const EditResult& result);
+    // Whether the steps were made on the file that `listing` lists.
+    bool Describes(const ClassListing& listing) const;
+    void Clear();
+
+private:
+    std::vector<EditStep> m_undo;
+    std::vector<EditStep> m_redo;
+    uint64_t m_digest = 0;
+    DWORD m_fileSize = 0;
+};

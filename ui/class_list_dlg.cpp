@@ -104,6 +104,9 @@ BOOL CClassListDlg::OnInitDialog()
     HMENU hSysMenu = GetSystemMenu(FALSE);
     if (hSysMenu != nullptr) {
         ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuA(hSysMenu, MF_STRING | MF_GRAYED, IDM_UNDO, "Undo\tCtrl+Z");
+        ::AppendMenuA(hSysMenu, MF_STRING | MF_GRAYED, IDM_REDO, "Redo\tCtrl+Y");
+        ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuA(hSysMenu, MF_STRING, IDM_OPENCLASSLIST, "&Open Class List...");
         ::AppendMenuA(hSysMenu, MF_STRING | MF_GRAYED, IDM_RESTOREBACKUP, "Restore &Backup...");
         ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
@@ -221,6 +224,23 @@ void CClassListDlg::ListTable(BYTE* const* records, DWORD count)
 
 BOOL CClassListDlg::PreTranslateMessage(MSG* pMsg)
 {
+    // Ctrl+Z undoes, Ctrl+Y and Ctrl+Shift+Z redo; in the surface type box's
+    // edit field Ctrl+Z (with Shift or not) is the field's own undo.
+    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == 'Z' || pMsg->wParam == 'Y') && ::GetKeyState(VK_CONTROL) < 0 &&
+        ::GetKeyState(VK_MENU) >= 0) {
+        const bool bShift = ::GetKeyState(VK_SHIFT) < 0;
+        const HWND hFocus = ::GetFocus();
+        const bool bInField = hFocus != nullptr && ::GetParent(hFocus) == m_cbSurfaceType.m_hWnd;
+        if (pMsg->wParam == 'Z' && !bInField) {
+            OnUndoOrRedo(bShift);
+            return TRUE;
+        }
+        if (pMsg->wParam == 'Y' && !bShift) {
+            OnUndoOrRedo(true);
+            return TRUE;
+        }
+    }
+
     // Check states are held by the list object, so this scan costs no
     // message per line.
     const int nCount = m_classList.GetCount();
@@ -359,6 +379,10 @@ void CClassListDlg::OnSysCommand(UINT nID, LPARAM lParam)
     case IDM_RESTOREBACKUP:
         OnRestoreBackup();
         return;
+    case IDM_UNDO:
+    case IDM_REDO:
+        OnUndoOrRedo((nID & 0xFFF0) == IDM_REDO);
+        return;
     }
     CAnchorDialog::OnSysCommand(nID, lParam);
 }
@@ -447,6 +471,7 @@ void CClassListDlg::FillList(BOOL bAll)
     m_bShowingAll = bAll ? 1 : 0;
     m_btnShowAll.EnableWindow(!bAll);
     m_btnShowWater.EnableWindow(bAll);
+    UpdateHistoryItems();
     SetStatus(bAll ? "All textures listed." : "Textures with WATER surface type listed.");
 }
 
@@ -478,8 +503,9 @@ void CClassListDlg::OnUpdate()
             positions.push_back(DWORD(nPosition));
     }
     EditResult result;
-    if (!Edit(PlanSet(m_listing, positions, SurfaceType(code)), &result))
+    if (!Edit(EditRequest{PlanSet(m_listing, positions, SurfaceType(code))}, &result))
         return;
+    m_history.Record(m_listing, STEP_UPDATE, result.made);
     // The system failed a store: say how far the edit got, then list the
     // file as it is now.
     if (result.outcome == EDIT_FAILED)
@@ -494,8 +520,9 @@ void CClassListDlg::OnUpdate()
 void CClassListDlg::OnDefault()
 {
     EditResult result;
-    if (!Edit(PlanReset(m_listing), &result))
+    if (!Edit(EditRequest{PlanReset(m_listing)}, &result))
         return;
+    m_history.Record(m_listing, STEP_DEFAULT, result.made);
     if (result.outcome == EDIT_FAILED)
         ShowMessage(MB_OK, "ERROR:%X  Resetting CLASSLIST.BGL\n%lu classes, the first in the file, were reset; the "
                     "others are as they were.\n",
@@ -504,10 +531,8 @@ void CClassListDlg::OnDefault()
         SetStatus("Classlist reset to default surface types.");
 }
 
-BOOL CClassListDlg::Edit(const SurfaceTypeChanges& changes, EditResult* pResult)
+BOOL CClassListDlg::Edit(EditRequest request, EditResult* pResult)
 {
-    EditRequest request;
-    request.changes = changes;
     // The user's leave to go on without a backup holds for the file as it
     // was when it was given: another program's change asks again.
     request.backUp = !(m_bWithoutBackup && m_nWithoutBackupDigest == m_listing.digest);
@@ -522,13 +547,7 @@ BOOL CClassListDlg::Edit(const SurfaceTypeChanges& changes, EditResult* pResult)
     }
     switch (pResult->outcome) {
     case EDIT_FILE_CHANGED:
-        UpdateRestoreItem();
-        ShowMessage(MB_OK, "ERROR:%X  Another program changed %s since it was listed; nothing was changed.\n",
-                    unsigned(pResult->error), g_classListFile.fileName);
-        if (!ScanAndReport())
-            ShowMessage(MB_OK, "WARNING:%X  Scanning %s\n", unsigned(::GetLastError()), g_classListFile.fileName);
-        FillList(m_bShowingAll);
-        SetStatus("Classlist listed again: another program changed it.");
+        ListChangedFile(pResult->error);
         return FALSE;
     case EDIT_DONE:
     case EDIT_FAILED:
@@ -540,6 +559,69 @@ BOOL CClassListDlg::Edit(const SurfaceTypeChanges& changes, EditResult* pResult)
         // No class list is open: what a scan of none says.
         ShowMessage(MB_OK, "ERROR:%X  Scanning CLASSLIST.BGL\n", unsigned(pResult->error));
         return FALSE;
+    }
+}
+
+void CClassListDlg::ListChangedFile(DWORD dwError)
+{
+    m_history.Clear();
+    UpdateRestoreItem();
+    ShowMessage(MB_OK, "ERROR:%X  Another program changed %s since it was listed; nothing was changed.\n",
+                unsigned(dwError), g_classListFile.fileName);
+    if (!ScanAndReport())
+        ShowMessage(MB_OK, "WARNING:%X  Scanning %s\n", unsigned(::GetLastError()), g_classListFile.fileName);
+    FillList(m_bShowingAll);
+    SetStatus("Classlist listed again: another program changed it.");
+}
+
+void CClassListDlg::OnUndoOrRedo(bool bRedo)
+{
+    const EditStep* pStep = m_history.Next(bRedo);
+    if (pStep == nullptr)
+        return;
+    // Listed again since (Show All, Show Water) after another program's change.
+    if (!m_history.Describes(m_listing)) {
+        ListChangedFile(ERROR_FILE_INVALID);
+        return;
+    }
+    const char* pszStep = pStep->kind == STEP_DEFAULT ? "Default" : "Update";
+    const char* pszDone = bRedo ? "redone" : "undone";
+    EditResult result;
+    if (!Edit(m_history.Request(bRedo), &result))
+        return;
+    if (result.outcome == EDIT_FAILED) {
+        // Part of the step taken: the history no longer says surely what the file holds.
+        m_history.Clear();
+        ShowMessage(MB_OK, "ERROR:%X  %s CLASSLIST.BGL\n%lu classes were changed; the others are as they were.\n",
+                    unsigned(result.error), bRedo ? "Redoing" : "Undoing",
+                    static_cast<unsigned long>(result.made.size()));
+    } else {
+        m_history.Taken(bRedo, result);
+    }
+    if (!ListAgain() || result.outcome != EDIT_DONE)
+        return;
+    if (result.leftAlone == 0)
+        SetStatus("%s %s.", pszStep, pszDone);
+    else
+        SetStatus("%s %s; %lu %s as another program set %s.", pszStep, pszDone,
+                  static_cast<unsigned long>(result.leftAlone), result.leftAlone == 1 ? "class left" : "classes left",
+                  result.leftAlone == 1 ? "it" : "them");
+}
+
+void CClassListDlg::UpdateHistoryItems()
+{
+    HMENU hSysMenu = GetSystemMenu(FALSE);
+    if (hSysMenu == nullptr)
+        return;
+    for (const bool bRedo : {false, true}) {
+        const EditStep* pStep = m_history.Next(bRedo);
+        const char* pszStep = pStep == nullptr ? "" : pStep->kind == STEP_DEFAULT ? " Default" : " Update";
+        char szItem[64];
+        std::snprintf(szItem, sizeof szItem, "%s%s\t%s", bRedo ? "Redo" : "Undo", pszStep,
+                      bRedo ? "Ctrl+Y" : "Ctrl+Z");
+        const UINT nID = bRedo ? IDM_REDO : IDM_UNDO;
+        ::ModifyMenuA(hSysMenu, nID, MF_BYCOMMAND | MF_STRING | (pStep != nullptr ? MF_ENABLED : MF_GRAYED), nID,
+                      szItem);
     }
 }
 

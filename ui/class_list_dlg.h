@@ -77,6 +77,7 @@ protected:
     ClassListing m_listing;    // what the list shows was read from; every edit checks the file against it
     int m_bWithoutBackup;      // the user said Yes to changing the file without a backup...
     uint64_t m_nWithoutBackupDigest;   // ...when it held what the listing with this digest did
+    EditHistory m_history;     // Undo and Redo, for the open file as this run changed it
 
 private:
     // The list's own font, for the dialog's DPI.
@@ -88,7 +89,13 @@ private:
     // backup cannot be made. TRUE when something may have been stored, with
     // the outcome in *pResult; FALSE when nothing was, after saying why (the
     // file changed by another program is listed again).
-    BOOL Edit(const SurfaceTypeChanges& changes, EditResult* pResult);
+    BOOL Edit(EditRequest request, EditResult* pResult);
+    // Says that another program changed the file, lists it again and drops
+    // the history, which no longer describes it.
+    void ListChangedFile(DWORD dwError);
+    void OnUndoOrRedo(bool bRedo);
+    // The system menu's Undo and Redo name their steps, greyed when there is none.
+    void UpdateHistoryItems();
     BOOL AskToGoOnWithoutBackup(const EditResult& result);
     // After an edit: the file scanned and the list shown again; FALSE, after
     // saying why, when the scan fails.

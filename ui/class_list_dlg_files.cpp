@@ -140,6 +140,8 @@ BOOL CClassListDlg::OpenOtherClassList(LPCSTR lpszPath)
     // The new file has had no change and no backup from this run yet.
     m_bModified = 0;
     m_bWithoutBackup = 0;
+    m_history.Clear();
+    UpdateHistoryItems();
     UpdateRestoreItem();
     if (!ScanAndReport())
         ShowMessage(MB_OK, "WARNING:%X  Scanning %s\n", unsigned(::GetLastError()), g_classListFile.fileName);
@@ -189,6 +191,8 @@ void CClassListDlg::OnRestoreBackup()
                       szMeaning);
         }
         m_bModified = 1;
+        // The file is the backup now, whatever the steps of this run were.
+        m_history.Clear();
         if (ListAgain() && result.outcome == EDIT_DONE)
             SetStatus("Classlist restored from its backup.");
         break;

@@ -5,6 +5,8 @@
 // System-menu commands: multiples of 16, below the system's own 0xF000.
 #define IDM_OPENCLASSLIST 0x0030
 #define IDM_RESTOREBACKUP 0x0040
+#define IDM_UNDO 0x0050
+#define IDM_REDO 0x0060
 #define IDD_ABOUTBOX 100
 #define IDD_CLASSLIST_DIALOG 102
 #define IDR_MAINFRAME 128

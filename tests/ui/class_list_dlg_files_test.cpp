@@ -79,15 +79,10 @@ void Drop(DialogDriver& ui, const std::string& path)
     ui.Sync();
 }
 
-void SysCommand(DialogDriver& ui, WPARAM command)
-{
-    ::PostMessageA(ui.hwnd, WM_SYSCOMMAND, command, 0);
-}
-
 // The path the About box names, read while it is up.
 std::string AboutClassList(DialogDriver& ui)
 {
-    SysCommand(ui, IDM_ABOUTBOX);
+    ui.SysCommand(IDM_ABOUTBOX);
     HWND about = nullptr;
     WaitUntil([&] { return (about = ui.FindThreadWindow("About Turfwise...")) != nullptr; });
     if (!about)
@@ -97,12 +92,6 @@ std::string AboutClassList(DialogDriver& ui)
     ui.Key(::GetDlgItem(about, IDOK), VK_RETURN);
     WaitUntil([&] { return !::IsWindow(about); });
     return text;
-}
-
-bool RestoreOffered(DialogDriver& ui)
-{
-    HMENU menu = ::GetSystemMenu(ui.hwnd, FALSE);
-    return !(::GetMenuState(menu, IDM_RESTOREBACKUP, MF_BYCOMMAND) & MF_GRAYED);
 }
 
 void UpdateFirstLine(DialogDriver& ui, uint16_t code)
@@ -140,7 +129,7 @@ TEST_F(ClassListDlgFilesTest, SystemMenuOffersOpenAndRestoreBeforeTheSeparatorAn
     ASSERT_TRUE(ui.Started());
     HMENU menu = ::GetSystemMenu(ui.hwnd, FALSE);
     const int count = ::GetMenuItemCount(menu);
-    ASSERT_GE(count, 5);
+    ASSERT_GE(count, 8);
     char text[64] = {};
     ::GetMenuStringA(menu, count - 4, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ(text, "&Open Class List...");
@@ -151,16 +140,27 @@ TEST_F(ClassListDlgFilesTest, SystemMenuOffersOpenAndRestoreBeforeTheSeparatorAn
     EXPECT_TRUE(::GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
     EXPECT_EQ(::GetMenuItemID(menu, count - 1), UINT(IDM_ABOUTBOX));
     EXPECT_TRUE(::GetMenuState(menu, count - 5, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(::GetMenuItemID(menu, count - 7), UINT(IDM_UNDO));
+    EXPECT_EQ(::GetMenuItemID(menu, count - 6), UINT(IDM_REDO));
+    EXPECT_TRUE(::GetMenuState(menu, count - 8, MF_BYPOSITION) & MF_SEPARATOR);
 
-    // Offered only while something stands under the backup's name.
-    EXPECT_FALSE(RestoreOffered(ui));
+    // Offered only while something stands under the backup's name; Undo and
+    // Redo only while they have a step, which they name.
+    EXPECT_FALSE(ui.MenuOffered(IDM_RESTOREBACKUP));
+    EXPECT_EQ(ui.MenuText(IDM_UNDO), "Undo\tCtrl+Z");
+    EXPECT_EQ(ui.MenuText(IDM_REDO), "Redo\tCtrl+Y");
+    EXPECT_FALSE(ui.MenuOffered(IDM_UNDO));
+    EXPECT_FALSE(ui.MenuOffered(IDM_REDO));
     UpdateFirstLine(ui, FOREST);
     ASSERT_TRUE(std::filesystem::exists(backup));
-    EXPECT_TRUE(RestoreOffered(ui));
+    EXPECT_TRUE(ui.MenuOffered(IDM_RESTOREBACKUP));
+    EXPECT_EQ(ui.MenuText(IDM_UNDO), "Undo Update\tCtrl+Z");
+    EXPECT_TRUE(ui.MenuOffered(IDM_UNDO));
+    EXPECT_FALSE(ui.MenuOffered(IDM_REDO));
     // Removed behind the dialog's back: looked at again as the menu opens.
     std::filesystem::remove(backup);
     ::SendMessageA(ui.hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
-    EXPECT_FALSE(RestoreOffered(ui));
+    EXPECT_FALSE(ui.MenuOffered(IDM_RESTOREBACKUP));
 }
 
 TEST_F(ClassListDlgFilesTest, OpenFromTheMenuShowsTheFileAsAtStartUpAndTheBackupFollowsIt)
@@ -175,14 +175,14 @@ TEST_F(ClassListDlgFilesTest, OpenFromTheMenuShowsTheFileAsAtStartUpAndTheBackup
     ASSERT_EQ(ReadFileBytes(game.ClassListPath() + ".bak"), first.bytes);
 
     // Cancelled: nothing changes.
-    SysCommand(ui, IDM_OPENCLASSLIST);
+    ui.SysCommand(IDM_OPENCLASSLIST);
     ui.Sync();
     EXPECT_EQ(g_startFolder, game.Path() + "\\Scenery\\All\\Scenery");
     EXPECT_EQ(g_openOwner, ui.hwnd);
     EXPECT_EQ(AboutClassList(ui), game.ClassListPath());
 
     g_chosen = other.ClassListPath();
-    SysCommand(ui, IDM_OPENCLASSLIST);
+    ui.SysCommand(IDM_OPENCLASSLIST);
     ui.Sync();
     ASSERT_EQ(ui.LineCount(), 3);
     EXPECT_EQ(ui.Line(0), "  0 [1] CITY000.BMP Type= City");
@@ -198,7 +198,8 @@ TEST_F(ClassListDlgFilesTest, OpenFromTheMenuShowsTheFileAsAtStartUpAndTheBackup
     EXPECT_FALSE(ui.Enabled(IDC_SHOW_ALL));
     EXPECT_TRUE(ui.Enabled(IDC_SHOW_WATER));
     EXPECT_EQ(ui.Text(IDC_STATUS), "Ready");
-    EXPECT_FALSE(RestoreOffered(ui));
+    EXPECT_FALSE(ui.MenuOffered(IDM_RESTOREBACKUP));
+    EXPECT_FALSE(ui.MenuOffered(IDM_UNDO));   // the first file's steps are not this one's
     EXPECT_EQ(AboutClassList(ui), other.ClassListPath());
 
     // The first change of the new file makes its own backup.
@@ -207,12 +208,12 @@ TEST_F(ClassListDlgFilesTest, OpenFromTheMenuShowsTheFileAsAtStartUpAndTheBackup
     EXPECT_EQ(ReadFileBytes(other.ClassListPath()), WithType(second.bytes, second.classes[0], WATER));
     EXPECT_EQ(ReadFileBytes(game.ClassListPath() + ".bak"), first.bytes);
     EXPECT_EQ(ReadFileBytes(game.ClassListPath()), WithType(first.bytes, first.classes[0], FOREST));
-    EXPECT_TRUE(RestoreOffered(ui));
+    EXPECT_TRUE(ui.MenuOffered(IDM_RESTOREBACKUP));
     EXPECT_TRUE(ui.messageBoxes.empty());
 
     // Next time the Open dialog starts in the open file's folder.
     g_chosen.clear();
-    SysCommand(ui, IDM_OPENCLASSLIST);
+    ui.SysCommand(IDM_OPENCLASSLIST);
     ui.Sync();
     EXPECT_EQ(g_startFolder, other.Path() + "\\Scenery\\All\\Scenery");
 }
@@ -271,9 +272,9 @@ TEST_F(ClassListDlgFilesTest, RestoreBackupAsksThenPutsTheBackupsBytesBackAndRef
     WriteFileBytes(backup, earlier);
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
-    ASSERT_TRUE(RestoreOffered(ui));
+    ASSERT_TRUE(ui.MenuOffered(IDM_RESTOREBACKUP));
 
-    SysCommand(ui, IDM_RESTOREBACKUP);
+    ui.SysCommand(IDM_RESTOREBACKUP);
     MessageBoxSeen asked = ui.Answer(IDNO);
     EXPECT_EQ(asked.text, "Restore CLASSLIST.BGL from its backup CLASSLIST.BGL.bak?\n\n"
                           "2 classes change back to the surface types they had then.");
@@ -282,14 +283,17 @@ TEST_F(ClassListDlgFilesTest, RestoreBackupAsksThenPutsTheBackupsBytesBackAndRef
     EXPECT_EQ(ReadFileBytes(game.ClassListPath()), list.bytes);
     EXPECT_EQ(ui.Line(0), "  0 [1] WATER000.BMP Type= Water");
 
-    SysCommand(ui, IDM_RESTOREBACKUP);
+    UpdateFirstLine(ui, FOREST);   // a step that the restore makes void
+    ASSERT_TRUE(ui.MenuOffered(IDM_UNDO));
+    ui.SysCommand(IDM_RESTOREBACKUP);
     EXPECT_EQ(ui.Answer(IDYES).owner, ui.hwnd);
     EXPECT_EQ(ReadFileBytes(game.ClassListPath()), earlier);
     EXPECT_EQ(ReadFileBytes(backup), earlier);
     // The water list, rebuilt: the one water class is Grass again.
     EXPECT_EQ(ui.LineCount(), 0);
     EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist restored from its backup.");
-    SysCommand(ui, IDM_RESTOREBACKUP);
+    EXPECT_FALSE(ui.MenuOffered(IDM_UNDO));   // no step describes the restored file
+    ui.SysCommand(IDM_RESTOREBACKUP);
     EXPECT_EQ(ui.Answer().text,
               "CLASSLIST.BGL already matches its backup CLASSLIST.BGL.bak: there is nothing to restore.");
 
@@ -317,7 +321,7 @@ TEST_F(ClassListDlgFilesTest, RestoreBackupAsksThenPutsTheBackupsBytesBackAndRef
     };
     for (const auto& r : refused) {
         WriteFileBytes(backup, r.bytes);
-        SysCommand(ui, IDM_RESTOREBACKUP);
+        ui.SysCommand(IDM_RESTOREBACKUP);
         const MessageBoxSeen box = ui.Answer();
         EXPECT_EQ(box.text.rfind(r.text, 0), 0u) << box.text;
         EXPECT_EQ(box.owner, ui.hwnd);
@@ -354,7 +358,7 @@ TEST_F(ClassListDlgFilesTest, RestoreWritesNothingWhenTheFileChangedWhileTheQues
 
     // Another Turfwise sets a surface type: asked again, with the new count.
     const std::vector<uint8_t> typed = WithType(list.bytes, list.classes[2], LONG_GRASS);
-    SysCommand(ui, IDM_RESTOREBACKUP);
+    ui.SysCommand(IDM_RESTOREBACKUP);
     EXPECT_NE(ui.Answer(IDYES, [&] { RewriteInPlace(game.ClassListPath(), typed); }).text.find("1 class changes"),
               std::string::npos);
     EXPECT_EQ(ui.Answer().text, "CLASSLIST.BGL or its backup changed while the question was up, so nothing "
@@ -366,7 +370,7 @@ TEST_F(ClassListDlgFilesTest, RestoreWritesNothingWhenTheFileChangedWhileTheQues
     // A texture renamed while the question is up is not put back by Yes.
     std::vector<uint8_t> renamed = typed;
     renamed[list.classes[1] - 3] ^= 0x20;
-    SysCommand(ui, IDM_RESTOREBACKUP);
+    ui.SysCommand(IDM_RESTOREBACKUP);
     ui.Answer(IDYES, [&] { RewriteInPlace(game.ClassListPath(), renamed); });
     EXPECT_EQ(ui.Answer().text.rfind("CLASSLIST.BGL or its backup changed while the question was up", 0), 0u);
     EXPECT_EQ(ui.Answer().text.rfind("CLASSLIST.BGL.bak differs from CLASSLIST.BGL in 1 bytes", 0), 0u);
@@ -384,7 +388,7 @@ TEST_F(ClassListDlgFilesTest, AFailedOpenKeepsTheOpenFileListedAndEditableAndANe
     DialogDriver ui;
     ASSERT_TRUE(ui.Started());
     g_chosen = other.ClassListPath();   // no file there
-    SysCommand(ui, IDM_OPENCLASSLIST);
+    ui.SysCommand(IDM_OPENCLASSLIST);
     EXPECT_EQ(ui.Answer().text.rfind("Could not open " + other.ClassListPath(), 0), 0u);
     ASSERT_EQ(ui.LineCount(), 2);
     ui.ClickLineText(1);
@@ -398,7 +402,7 @@ TEST_F(ClassListDlgFilesTest, AFailedOpenKeepsTheOpenFileListedAndEditableAndANe
     b.AddRaw({0x77, 0x00});
     other.WriteClassList(b.Bytes());
     g_chosen = other.ClassListPath();
-    SysCommand(ui, IDM_OPENCLASSLIST);
+    ui.SysCommand(IDM_OPENCLASSLIST);
     EXPECT_EQ(ui.Answer(IDOK, [&] { EXPECT_EQ(ui.LineCount(), 0); }).caption, "Turfwise - Debug");
     EXPECT_EQ(ui.Answer().text, "WARNING:1  Scanning CLASSLIST.BGL\n");
     ASSERT_EQ(ui.LineCount(), 1);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -617,6 +618,106 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultOnAFileAnotherProgramRewroteStoreNothin
     EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist updated.");
 }
 
+// Ctrl+Z and the system menu take back the last Update or Default, step by
+// step; Ctrl+Y and Ctrl+Shift+Z take them again. Every list is rebuilt as
+// after Update, and the backup stays the file as it was before the first.
+TEST_F(ClassListDlgTest, UndoAndRedoByTheKeysAndTheSystemMenuWalkTheStepsBothWays)
+{
+    const ClassList list = UseClassList({GRASS, CITY, WATER, FOREST});
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ui.Click(IDC_SHOW_ALL);
+    UpdateFirstLine(ui, FOREST);
+    ui.Sync();
+    const std::vector<uint8_t> updated = game.ReadClassList();
+    ui.Click(IDC_DEFAULT);
+    ui.Sync();
+    const std::vector<uint8_t> reset = game.ReadClassList();
+    ASSERT_NE(reset, updated);
+    const HWND lines = ui.Item(IDC_CLASS_LIST);
+
+    const struct {
+        UINT key;   // or a system-menu command
+        bool shift;
+        const std::vector<uint8_t>& file;
+        const char* status;
+        const char* undo;
+        const char* redo;
+        bool nothingToDo = false;
+    } steps[] = {
+        {'Z', false, updated, "Default undone.", "Undo Update\tCtrl+Z", "Redo Default\tCtrl+Y"},
+        {IDM_UNDO, false, list.bytes, "Update undone.", "Undo\tCtrl+Z", "Redo Update\tCtrl+Y"},
+        {'Z', false, list.bytes, "Update undone.", "Undo\tCtrl+Z", "Redo Update\tCtrl+Y", true},
+        {'Y', false, updated, "Update redone.", "Undo Update\tCtrl+Z", "Redo Default\tCtrl+Y"},
+        {'Z', true, reset, "Default redone.", "Undo Default\tCtrl+Z", "Redo\tCtrl+Y"},
+        {IDM_UNDO, false, updated, "Default undone.", "Undo Update\tCtrl+Z", "Redo Default\tCtrl+Y"},
+        {IDM_REDO, false, reset, "Default redone.", "Undo Default\tCtrl+Z", "Redo\tCtrl+Y"},
+    };
+    for (const auto& step : steps) {
+        if (ui.TickedLines().empty())
+            ui.ClickCheckBox(1);   // an undo clears the ticks as Update does
+        if (step.key == IDM_UNDO || step.key == IDM_REDO)
+            ui.SysCommand(step.key);
+        else
+            ui.CtrlKey(lines, step.key, step.shift);
+        ui.Sync();
+        EXPECT_EQ(game.ReadClassList(), step.file) << step.status;
+        EXPECT_EQ(ui.Text(IDC_STATUS), step.status);
+        EXPECT_EQ(ui.MenuText(IDM_UNDO), step.undo);
+        EXPECT_EQ(ui.MenuText(IDM_REDO), step.redo);
+        EXPECT_EQ(ui.MenuOffered(IDM_UNDO), std::strchr(step.undo, ' ') != nullptr);
+        EXPECT_EQ(ui.MenuOffered(IDM_REDO), std::strchr(step.redo, ' ') != nullptr);
+        EXPECT_EQ(ui.LineCount(), 4);
+        EXPECT_EQ(ui.TickedLines(), step.nothingToDo ? std::vector<int>{1} : std::vector<int>{});
+    }
+    EXPECT_EQ(ReadFileBytes(game.ClassListPath() + ".bak"), list.bytes);
+    EXPECT_EQ(ui.dlg->m_bModified, 1);
+    EXPECT_TRUE(ui.messageBoxes.empty());
+
+    // In the surface type box's edit field, Ctrl+Z is the field's own.
+    ui.ClickCheckBox(0);
+    ui.Sync();
+    const HWND field = ::GetWindow(ui.Item(IDC_SURFACE_TYPE), GW_CHILD);
+    ui.OnUiThread([&] { ::SetFocus(field); });
+    ui.CtrlKey(field, 'Z');
+    ui.Sync();
+    EXPECT_EQ(game.ReadClassList(), reset);
+}
+
+// An undo leaves a surface type that another program set since; a change of
+// anything else makes the steps void, and the next edit asks about the
+// backup, which is no longer this file's.
+TEST_F(ClassListDlgTest, UndoAfterAnotherProgramLeavesItsSurfaceTypesAndStopsAtItsOtherChanges)
+{
+    const ClassList list = UseClassList({GRASS, CITY, WATER, FOREST});
+    DialogDriver ui;
+    ASSERT_TRUE(ui.Started());
+    ui.Click(IDC_SHOW_ALL);
+    ui.Click(IDC_DEFAULT);   // classes 0, 2 and 3 change
+    ui.Sync();
+    const std::vector<uint8_t> other = WithSurfaceType(game.ReadClassList(), {list.classes[2]}, SHORT_GRASS);
+    ASSERT_TRUE(RewriteInPlace(game, other));
+    ui.CtrlKey(ui.Item(IDC_CLASS_LIST), 'Z');
+    ui.Sync();
+    EXPECT_EQ(game.ReadClassList(), WithSurfaceType(list.bytes, {list.classes[2]}, SHORT_GRASS));
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Default undone; 1 class left as another program set it.");
+    ui.CtrlKey(ui.Item(IDC_CLASS_LIST), 'Y');
+    ui.Sync();
+    EXPECT_EQ(game.ReadClassList(), other);
+
+    std::vector<uint8_t> renamed = other;
+    renamed[list.classes[1] - 3] ^= 0x20;   // a letter of the first texture name
+    ASSERT_TRUE(RewriteInPlace(game, renamed));
+    ui.SysCommand(IDM_UNDO);
+    EXPECT_EQ(ui.Answer().text, kChanged);
+    EXPECT_EQ(game.ReadClassList(), renamed);
+    EXPECT_FALSE(ui.MenuOffered(IDM_UNDO));
+    EXPECT_EQ(ui.Text(IDC_STATUS), "Classlist listed again: another program changed it.");
+    UpdateFirstLine(ui, FOREST);
+    EXPECT_EQ(ui.Answer(IDNO).text.rfind("Could not save a backup copy of CLASSLIST.BGL (ERROR:50)", 0), 0u);
+    EXPECT_EQ(game.ReadClassList(), renamed);
+}
+
 // A file damaged from the start is listed up to its damage; an Update stores,
 // and the rescan after it fails as the first did.
 TEST_F(ClassListDlgTest, FailedRescanAfterUpdateKeepsTheListAndReports)
@@ -1053,8 +1154,9 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChan
     ui.Sync();
     ASSERT_EQ(ui.TickedLines(), (std::vector<int>{0, 2}));
     ChooseSurfaceType(ui, GRASS);
-    // Past the backup's judgment, which reads the view first: the stores' own pass.
-    ui.OnUiThread([] { FaultNextViewAccess(1); });
+    // Past the backup's two reads of the view (the listing checked, the copy
+    // compared): the stores' own pass.
+    ui.OnUiThread([] { FaultNextViewAccess(2); });
     ui.Click(IDC_UPDATE);
     MessageBoxSeen error = ui.Answer();
     EXPECT_EQ(error.caption, "Turfwise");
@@ -1065,7 +1167,7 @@ TEST_F(ClassListDlgTest, UpdateAndDefaultThatTheSystemFailsReportItsErrorAndChan
     EXPECT_TRUE(ui.TickedLines().empty());
     EXPECT_NE(ui.Text(IDC_STATUS), "Classlist updated.");
 
-    ui.OnUiThread([] { FaultNextViewAccess(1); });
+    ui.OnUiThread([] { FaultNextViewAccess(2); });
     ui.Click(IDC_DEFAULT);
     error = ui.Answer();
     EXPECT_EQ(error.text, "ERROR:70  Resetting CLASSLIST.BGL\n0 classes, the first in the file, were reset; the "

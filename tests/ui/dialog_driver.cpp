@@ -180,6 +180,40 @@ void DialogDriver::Key(HWND target, UINT vk, bool alt)
     ::PostMessageA(target, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
 }
 
+void DialogDriver::CtrlKey(HWND target, UINT vk, bool shift)
+{
+    // Posted keys leave the thread's key state as it was: it is set around them.
+    const auto hold = [shift](bool down) {
+        return [shift, down] {
+            BYTE keys[256] = {};
+            ::GetKeyboardState(keys);
+            keys[VK_CONTROL] = down ? 0x80 : 0;
+            keys[VK_SHIFT] = down && shift ? 0x80 : 0;
+            ::SetKeyboardState(keys);
+        };
+    };
+    OnUiThread(hold(true));
+    Key(target, vk);
+    OnUiThread(hold(false));
+}
+
+void DialogDriver::SysCommand(UINT nID)
+{
+    ::PostMessageA(hwnd, WM_SYSCOMMAND, nID, 0);
+}
+
+std::string DialogDriver::MenuText(UINT nID) const
+{
+    char text[128] = {};
+    ::GetMenuStringA(::GetSystemMenu(hwnd, FALSE), nID, text, sizeof text, MF_BYCOMMAND);
+    return text;
+}
+
+bool DialogDriver::MenuOffered(UINT nID) const
+{
+    return !(::GetMenuState(::GetSystemMenu(hwnd, FALSE), nID, MF_BYCOMMAND) & MF_GRAYED);
+}
+
 void DialogDriver::ClickCheckBox(int nLine)
 {
     RECT r = {};

@@ -55,6 +55,9 @@ public:
     void ClickAt(HWND target, int x, int y, WPARAM keys = 0);
     void DoubleClickAt(HWND target, int x, int y);
     void Key(HWND target, UINT vk, bool alt = false);
+    // vk with Ctrl (and Shift) held, as the dialog's thread sees the keys' state.
+    void CtrlKey(HWND target, UINT vk, bool shift = false);
+    void SysCommand(UINT nID);
     void ClickCheckBox(int nLine);
     void ClickLineText(int nLine, WPARAM keys = 0);
 
@@ -66,6 +69,9 @@ public:
     std::vector<int> SelectedLines() const;
     std::vector<int> TickedLines();
     HWND Item(int nID) const { return ::GetDlgItem(hwnd, nID); }
+    // A system-menu item's text, and whether it is offered rather than greyed.
+    std::string MenuText(UINT nID) const;
+    bool MenuOffered(UINT nID) const;
 
     // Answers the next message box of the dialog's thread that it has not
     // answered before: runs `meanwhile` while the box is up, presses `button`
