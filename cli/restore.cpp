@@ -51,14 +51,9 @@ int Restore(const CommonOptions& options, const std::string& path)
     }
     const BackupComparison& compared = decision.compared;
     if (decision.verdict == RESTORE_OTHER_BYTES) {
-        char text[256];
-        std::snprintf(text, sizeof text,
-                      "refused: %lu bytes besides surface types differ from the class list, the first at offset %lu "
-                      "(0x%lX); a restore would undo those changes too. Nothing was changed; --force puts the "
-                      "backup back whole",
-                      static_cast<unsigned long>(compared.differing), static_cast<unsigned long>(compared.firstOffset),
-                      static_cast<unsigned long>(compared.firstOffset));
-        Complain(backupPath, text);
+        Complain(backupPath, "refused: " + NotABackup(compared, path, file.fileSize) +
+                                 "; a restore would undo those changes too. Nothing was changed; --force puts the "
+                                 "backup back whole");
         return EXIT_DAMAGED_OR_DIFFERENT;
     }
 

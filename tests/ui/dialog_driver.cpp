@@ -183,18 +183,18 @@ void DialogDriver::Key(HWND target, UINT vk, bool alt)
 void DialogDriver::CtrlKey(HWND target, UINT vk, bool shift)
 {
     // Posted keys leave the thread's key state as it was: it is set around them.
-    const auto hold = [shift](bool down) {
+    const auto hold = [shift](BYTE down) {
         return [shift, down] {
             BYTE keys[256] = {};
             ::GetKeyboardState(keys);
-            keys[VK_CONTROL] = down ? 0x80 : 0;
-            keys[VK_SHIFT] = down && shift ? 0x80 : 0;
+            keys[VK_CONTROL] = down;
+            keys[VK_SHIFT] = shift ? down : 0;
             ::SetKeyboardState(keys);
         };
     };
-    OnUiThread(hold(true));
+    OnUiThread(hold(0x80));
     Key(target, vk);
-    OnUiThread(hold(false));
+    OnUiThread(hold(0));
 }
 
 void DialogDriver::SysCommand(UINT nID)
