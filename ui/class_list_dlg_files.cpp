@@ -73,8 +73,10 @@ void CClassListDlg::OnInitMenuPopup(HMENU hPopupMenu, UINT nIndex, BOOL bSysMenu
     (void)hPopupMenu;
     (void)nIndex;
     // The backup may have come or gone since: another program, or the user in Explorer.
-    if (bSysMenu)
+    if (bSysMenu) {
         UpdateRestoreItem();
+        UpdateHistoryItems();
+    }
     Default();
 }
 
