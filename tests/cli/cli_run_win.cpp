@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "tests/support/game_folder.h"
+#include "tests/support/start_process.h"
 
 namespace {
 
@@ -81,8 +82,7 @@ CliRun RunCli(const std::vector<std::string>& args, bool)
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi = {};
     CliRun run;
-    BOOL started = ::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                    nullptr, &si, &pi);
+    const bool started = StartProcess(exe.c_str(), commandLine, true, CREATE_NO_WINDOW, si, pi);
     ::CloseHandle(outWrite);
     ::CloseHandle(errWrite);
     if (started) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/record_scan.h"
+#include "tests/support/start_process.h"
 #include "tools/classlist_builder.h"
 
 namespace {
@@ -76,9 +77,7 @@ protected:
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
-                                   &process))
-            << GetLastError();
+        EXPECT_TRUE(StartProcess(self, "", false, CREATE_SUSPENDED, si, process)) << GetLastError();
         return process;
     }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/ui/dialog_driver.h"
+#include "tests/support/start_process.h"
 #include "tools/demo_textures.h"
 #include "ui/resource.h"
 
@@ -160,8 +161,7 @@ protected:
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
         ReaderView view;
-        if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                              &si, &pi)) {
+        if (!StartProcess(nullptr, commandLine, false, CREATE_NO_WINDOW, si, pi)) {
             ADD_FAILURE() << "cannot start " << commandLine << ": error " << ::GetLastError();
             return view;
         }

@@ -185,6 +185,11 @@ TEST_F(ClassListDlgTest, StartsWithoutTheGameAfterTwoErrors)
     ui.Sync();
     EXPECT_FALSE(ui.Enabled(IDC_UPDATE));
     EXPECT_FALSE(ui.Enabled(IDC_SURFACE_TYPE));
+
+    // Default has no file to reset: said as a failed scan is, blaming no other program.
+    ui.Click(IDC_DEFAULT);
+    EXPECT_EQ(ui.Answer().text, "ERROR:6  Scanning CLASSLIST.BGL\n");
+    EXPECT_EQ(ui.dlg->m_bModified, 0);
 }
 
 TEST_F(ClassListDlgTest, OpensOnTheWaterClassesWithTheSurfaceTypesInTableOrder)

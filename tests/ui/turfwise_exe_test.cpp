@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/game_folder.h"
+#include "tests/support/start_process.h"
 #include "tools/demo_textures.h"
 #include "tools/screen_capture.h"
 #include "turfwise_version.h"
@@ -212,8 +213,7 @@ TEST(TurfwiseExe, RunsOnTheGameFolderWhateverItsArgumentsAndKeepsNoSettings)
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        ASSERT_TRUE(::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                     &pi));
+        ASSERT_TRUE(StartProcess(nullptr, commandLine, false, 0, si, pi));
         Found f = {};
         EXPECT_TRUE(WaitUntil([&] { return (f = WindowsOf(pi.dwProcessId)).dialog || f.other; }, 15000));
         ASSERT_NE(f.dialog, nullptr) << "a message box came first: " << (f.other ? "yes" : "no");
