@@ -2,12 +2,13 @@
 # Runs a Windows program under Wine in the project's own prefix for its arch,
 # with a time limit, and passes its exit code on. ctest uses it as the
 # cross-compiling emulator; the test and run scripts use it too. --dpi runs it
-# on a screen of that DPI, in the project's prefix for it.
+# on a screen of that DPI, in the project's prefix for it (also taken from
+# TURFWISE_WINE_DPI).
 #   wine-run.sh [--arch=win32|win64] [--dpi=N] PROGRAM [ARGS...]
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/wine-env.sh"
-arch=win32 dpi=
+arch=win32 dpi=${TURFWISE_WINE_DPI:-}
 case "${1:-}" in --arch=*) arch=${1#--arch=}; shift ;; esac
 case "${1:-}" in --dpi=*) dpi=${1#--dpi=}; shift ;; esac
 wine_use "$arch" $dpi || exit 1
