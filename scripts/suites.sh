@@ -167,6 +167,7 @@ windows_tests() {
     else
         [ $arch = win32 ] && [ "$(i686_how)" = emulated ] && how=" (emulated)"
         "$here/wine-prefix.sh" $arch || status=1
+        [ $arch = win64 ] && start_release_builds
         echo "== $name$how: tests under Wine, two at a time, each in an Xvfb of its own"
         TURFWISE_DISPLAY_EACH=1 run_ctest "$name$how" $preset $dir
         readonly_as_user "$name-user$how" $arch $dir
@@ -193,10 +194,21 @@ static_checks() {
     add_summary $suite $passed $failed 0
 }
 
+# The package's release builds, in the background while the 64-bit Wine tests
+# run: those mostly wait on windows, and the builds, at a lower priority, take
+# the idle cores.
+release_builds=
+start_release_builds() {
+    nice -n 10 "$here/package.sh" --build-only >build/release-builds.log 2>&1 &
+    release_builds=$!
+}
+
 # The release package, and the end-to-end tests on the programs it ships:
 # the Windows ones under Wine, the Linux downloads as they are.
 package_tests() {
     echo "== package"
+    # Its builds are then up to date; where they failed, package.sh says why.
+    [ -z "$release_builds" ] || wait "$release_builds"
     if ! "$here/package.sh" >build/package.log 2>&1; then
         tail -20 build/package.log
         echo "package: the release package was not made"

@@ -29,25 +29,46 @@ run() {
     "$here/wine-run.sh" --arch="$arch" "$test" --gtest_output="xml:Z:$out/test-results/$name.xml" && state=run
     printf '<testcase name="%s" status="%s">\n' "$name" $state >>"$out/junit-$arch.xml"
 }
-for arch in win32 win64; do
+# One arch's programs, their output kept in OUT/ARCH.log.
+test_arch() {
+    local arch=$1 build exe cli from dir
     if [ $arch = win32 ]; then
-        runs_32bit || { echo "32-bit package programs: not run, $(no_32bit_reason)"; continue; }
-        [ "$(i686_how)" = emulated ] && echo "32-bit package programs: emulated (qemu-i386)"
         build=build/windows exe=Turfwise.exe cli=$out/package/turfwise-cli.exe from="from the package"
     else
         build=build/windows64 exe=Turfwise64.exe cli=$out/$arch/cli/turfwise-cli.exe from="from the 64-bit release build"
         mkdir -p "$out/$arch/cli"
-        x86_64-w64-mingw32-strip -o "$cli" build/release-x86_64/cli/turfwise-cli.exe || exit 1
+        x86_64-w64-mingw32-strip -o "$cli" build/release-x86_64/cli/turfwise-cli.exe || return 1
     fi
-    "$here/wine-prefix.sh" $arch || exit 1
+    "$here/wine-prefix.sh" $arch || return 1
     dir=$out/$arch
     : >"$out/junit-$arch.xml"
     mkdir -p "$dir/tests/ui" "$dir/ui" "$dir/cli"
     cp "$out/package/$exe" "$dir/ui/" &&
         cp "$build/tests/ui/turfwise_exe_tests.exe" "$dir/tests/ui/" &&
-        cp "$build/tests/cli/cli_tests.exe" "$dir/cli/" || exit 1
+        cp "$build/tests/cli/cli_tests.exe" "$dir/cli/" || return 1
     [ "$cli" = "$dir/cli/turfwise-cli.exe" ] || cp "$cli" "$dir/cli/"
     echo "== $exe from the package, turfwise-cli.exe $from"
     run $arch "turfwise_exe_tests-$arch" "$dir/tests/ui/turfwise_exe_tests.exe"
     run $arch "cli_tests-$arch" "$dir/cli/cli_tests.exe"
+}
+
+# The two arches at once, in prefixes of their own, each test on a screen of its own.
+export TURFWISE_DISPLAY_EACH=1
+arches=(win64)
+if runs_32bit; then
+    [ "$(i686_how)" = emulated ] && echo "32-bit package programs: emulated (qemu-i386)"
+    arches=(win32 win64)
+else
+    echo "32-bit package programs: not run, $(no_32bit_reason)"
+fi
+declare -A pid
+for arch in "${arches[@]}"; do
+    test_arch $arch >"$out/$arch.log" 2>&1 &
+    pid[$arch]=$!
 done
+failed=0
+for arch in "${arches[@]}"; do
+    wait "${pid[$arch]}" || failed=1
+    cat "$out/$arch.log"
+done
+exit $failed
